@@ -1,0 +1,1 @@
+// Keeps a module library valid while its folder has no source for this build.
