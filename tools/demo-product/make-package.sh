@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# make-package.sh ORVATTE_EXE OUTDIR: lays out the demo product (main program, icon, nested data
+# files, a dot file that an uninstall must keep) and packs it with the password "402615".
+set -euo pipefail
+exe=$1 out=$2
+tree="$out/tree"
+rm -rf "$tree" && mkdir -p "$tree/data/skins/classic"
+cp "$exe" "$tree/Orvatte.exe"
+convert -size 32x32 xc:'#0F87FF' -fill white -draw 'circle 16,16 16,6' "$tree/default.ico"
+printf 'language=zh-CN\r\n' > "$tree/data/settings.ini"
+printf 'Orvatte demo data\r\n' > "$tree/data/readme.txt"
+printf 'classic skin\r\n' > "$tree/data/skins/classic/skin.txt"
+printf "kept by uninstall\r\n" > "$tree/.orvatte-profile"
+head -c 300000 /dev/urandom > "$tree/data/blob.bin"
+rm -f "$out/package.zip"
+(cd "$tree" && zip -q -r -X -P 402615 "$out/package.zip" .)
