@@ -139,9 +139,12 @@ RegKey& RegKey::operator=(RegKey&&) noexcept = default;
 
 namespace {
 
-// Opens (or creates) the key at parts below the key base of root in view, for access.
+// Opens (or creates) subKey below the key base (root\basePath) in view, for access, into out (a
+// RegKey's implementation pointer, closed first; base must not belong to it).
+template <class ImplPtr>
 long OpenIn(RegRoot root, const Path& basePath, const std::shared_ptr<Node>& base, std::wstring_view subKey,
-            std::uint32_t access, View view, bool create, OpenKey& out) {
+            std::uint32_t access, View view, bool create, ImplPtr& out) {
+  out.reset();
   const std::vector<std::wstring> parts = SplitPath(subKey);
   Path path = basePath;
   for (const std::wstring& part : parts) path.push_back(Upper(part));
@@ -151,7 +154,8 @@ long OpenIn(RegRoot root, const Path& basePath, const std::shared_ptr<Node>& bas
   if (base->deleted) return kKeyDeleted;
   std::shared_ptr<Node> node = Walk(base, parts, create);
   if (!node) return reg::kFileNotFound;
-  out = OpenKey{std::move(node), root, std::move(path), view, access};
+  out = std::make_unique<typename ImplPtr::element_type>();
+  static_cast<OpenKey&>(*out) = OpenKey{std::move(node), root, std::move(path), view, access};
   return reg::kSuccess;
 }
 
@@ -165,31 +169,19 @@ long Usable(const OpenKey* impl, std::uint32_t needed) {
 }  // namespace
 
 long RegKey::Create(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
-  key.Close();
   const View view = ViewOf(access, View::Bits32);
-  OpenKey opened;
-  const long rc = OpenIn(root, {}, State().Root(root, view), subKey, access, view, true, opened);
-  if (rc == reg::kSuccess) key.impl_ = std::make_unique<Impl>(Impl{std::move(opened)});
-  return rc;
+  return OpenIn(root, {}, State().Root(root, view), subKey, access, view, true, key.impl_);
 }
 
 long RegKey::Open(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
-  key.Close();
   const View view = ViewOf(access, View::Bits32);
-  OpenKey opened;
-  const long rc = OpenIn(root, {}, State().Root(root, view), subKey, access, view, false, opened);
-  if (rc == reg::kSuccess) key.impl_ = std::make_unique<Impl>(Impl{std::move(opened)});
-  return rc;
+  return OpenIn(root, {}, State().Root(root, view), subKey, access, view, false, key.impl_);
 }
 
 long RegKey::Open(const RegKey& parent, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
   if (!parent.impl_) return reg::kInvalidHandle;
-  const Impl& p = *parent.impl_;
-  OpenKey opened;
-  const long rc = OpenIn(p.root, p.path, p.node, subKey, access, ViewOf(access, p.view), false, opened);
-  key.Close();
-  if (rc == reg::kSuccess) key.impl_ = std::make_unique<Impl>(Impl{std::move(opened)});
-  return rc;
+  const OpenKey p = *parent.impl_;  // a copy: key may be parent
+  return OpenIn(p.root, p.path, p.node, subKey, access, ViewOf(access, p.view), false, key.impl_);
 }
 
 bool RegKey::IsOpen() const { return impl_ != nullptr; }
