@@ -1,0 +1,57 @@
+#include "installer/install_rules.h"
+
+#include <algorithm>
+
+#include "common/strings.h"
+
+namespace installer {
+
+int DownloadBarPosition(std::int64_t received, std::int32_t total) {
+  if (total <= 0 || received <= 0) return 10;
+  const std::int64_t percent = std::min<std::int64_t>(received * 100 / total, 100);
+  // Integer arithmetic: 0.7 x percent in floating point falls short of whole values (0.7 x 70).
+  return 10 + static_cast<int>(percent * 7 / 10);
+}
+
+int UnzipBarPosition(int percent) {
+  percent = std::clamp(percent, 0, 100);
+  return 80 + percent * 15 / 100;
+}
+
+std::wstring FindInstallDrive(const FreeSpaceQuery& freeSpace) {
+  for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
+    const std::wstring drive{letter, L':'};
+    std::int64_t freeMB = 0;
+    if (freeSpace(drive, freeMB) && freeMB > kReplacementMB) return drive;
+  }
+  return {};
+}
+
+namespace {
+
+// "D:" of "D:\Programs\x"; empty for a path without a drive letter.
+std::wstring DriveOf(const std::wstring& path) {
+  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+  return {};
+}
+
+}  // namespace
+
+std::optional<std::wstring> ChooseInstallDir(const std::wstring& targetDir, const std::wstring& programDirName,
+                                             const FreeSpaceQuery& freeSpace) {
+  std::int64_t freeMB = 0;
+  const std::wstring drive = DriveOf(targetDir);
+  if (drive.empty() || !freeSpace(drive, freeMB) || freeMB >= kNeededMB) return targetDir;
+  const std::wstring other = FindInstallDrive(freeSpace);
+  if (other.empty()) return std::nullopt;
+  return other + L"\\" + programDirName;
+}
+
+std::wstring ExpandWebAddress(const std::wstring& address, const std::wstring& version,
+                              const std::optional<std::wstring>& from) {
+  std::wstring result = common::ReplaceAll(address, L"[Version]", version, false);
+  if (from) result = common::ReplaceAll(result, L"[from]", *from, false);
+  return result;
+}
+
+}  // namespace installer

@@ -1,0 +1,91 @@
+// What the main window's behaviour (TFrmCommInst) needs of the window: its controls, its dialogs
+// and message boxes, and the message pump. The Win32 window implements it; host tests drive the
+// whole behaviour through a recording implementation.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace installer {
+
+// The controls that the behaviour touches, by their names in the window.
+enum class Ctl {
+  imgbtnClose,
+  btnInstall,
+  imgDown,
+  imgUp,
+  imgLogo,
+  lblTitle,
+  lblVersion,
+  lblDescription,
+  lblBigTitle,
+  lblNameFromExe,
+  lblWaitingInfo,
+  lblPercentNum,
+  edtPath,
+  pbProgress,
+  pbUninstall,
+};
+
+// Pages of the page control cnMain, in their two one-way flows.
+enum class Page { tbInstall, tbProcess, tbFinish, tbUninstall, tbUninProcess, tbUninFinish };
+
+// Where a skin image resource goes: the three images, and the pictures of the window's four large
+// buttons (btnInstall, btnInstallExit, btnUninstall, btnUninExit) in their three states.
+enum class SkinSlot { imgMain, imgLogo, imgMiniLogo, ButtonsBitmap, ButtonsBitmapOver, ButtonsBitmapDown };
+
+struct Bounds {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  int Right() const { return left + width; }
+};
+
+// Modal result of the already-installed dialog that means "打开软件".
+inline constexpr int kOpenInstalledResult = 1;
+
+class MainView {
+ public:
+  virtual ~MainView() = default;
+
+  // The window.
+  virtual void SetTitle(const std::wstring& text) = 0;  // application title and window caption
+  virtual void SetHeight(int pixels) = 0;
+  virtual void HideAtStart() = 0;    // the message loop starts without showing the window
+  virtual void BringToFront() = 0;   // set-foreground-window on the window's handle
+  virtual void CloseWindow() = 0;    // closes the window: runs FormClose, then ends the program
+  virtual void PostQuit() = 0;       // ends the message loop without closing the window
+  virtual void ProcessMessages() = 0;  // runs pending messages and hand-offs from worker threads
+  virtual void Sleep(int milliseconds) = 0;
+  virtual void SetAutoInstallTimer(bool enabled) = 0;  // tmrAutoInst, 100 ms
+
+  // Controls.
+  virtual void ApplySkin(SkinSlot slot, const std::wstring& resourceName) = 0;
+  virtual void HideTabs() = 0;  // clears every page's caption and hides its tab
+  virtual void ShowPage(Page page) = 0;
+  virtual void SetText(Ctl control, const std::wstring& text) = 0;
+  virtual std::wstring Text(Ctl control) = 0;
+  virtual void SetVisible(Ctl control, bool visible) = 0;
+  virtual void SetEnabled(Ctl control, bool enabled) = 0;
+  virtual Bounds GetBounds(Ctl control) = 0;
+  virtual void MoveTo(Ctl control, int left, int top) = 0;
+  virtual void SetFontColor(Ctl control, std::uint32_t rgb) = 0;
+  virtual void SetPosition(Ctl bar, int value) = 0;  // progress bars
+  virtual void ClearSelection(Ctl edit) = 0;
+
+  // Dialogs and message boxes, each modal.
+  virtual void ShowMessageDialog(const std::wstring& text) = 0;
+  virtual bool ShowConfirmDialog(const std::wstring& text, bool yesDefault) = 0;  // true for "是"
+  virtual int ShowCheckIfInstalled(const std::wstring& text) = 0;                // its modal result
+  virtual void ShowMessageBox(const std::wstring& text) = 0;  // standard box, application title as caption
+  virtual bool AskYesNo(const std::wstring& caption, const std::wstring& text) = 0;  // system Yes/No box
+  virtual std::optional<std::wstring> BrowseForFolder(const std::wstring& title) = 0;  // nothing when cancelled
+  // Opens a file through the shell ("open", normal show state) with the window as owner.
+  virtual void OpenOwned(const std::wstring& file, const std::wstring& parameters) = 0;
+};
+
+inline constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+}  // namespace installer

@@ -1,0 +1,90 @@
+#include "installer/install_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace installer {
+namespace {
+
+TEST(DownloadBarPosition, MovesSevenTenthsPerWholePercentFromTenToEighty) {
+  struct Case {
+    std::int64_t received;
+    std::int32_t total;
+    int bar;
+  };
+  const Case cases[] = {
+      {0, 1000, 10},
+      {9, 1000, 10},       // 0 % (integer division first)
+      {10, 1000, 10},      // 1 % -> 10.7
+      {20, 1000, 11},      // 2 % -> 11.4
+      {700, 1000, 59},     // 70 % -> 59 exactly, not 58.999...
+      {999, 1000, 79},     // 99 % -> 79.3
+      {1000, 1000, 80},
+      {5000, 1000, 80},    // more than announced: the bar stops at 80
+      {500, 0, 10},        // no total announced: no movement, no division by zero
+      {500, -5, 10},       // a total beyond 2 GB arrives negative in 32 bits
+      {2'000'000'000, 2'100'000'000, 76},  // 95 %, though received x 100 exceeds 32 bits
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DownloadBarPosition(c.received, c.total), c.bar) << c.received << " of " << c.total;
+  }
+}
+
+TEST(UnzipBarPosition, MovesFromEightyToNinetyFive) {
+  const std::pair<int, int> cases[] = {{0, 80}, {6, 80}, {7, 81}, {20, 83}, {60, 89}, {99, 94}, {100, 95}, {150, 95}, {-3, 80}};
+  for (auto [percent, bar] : cases) EXPECT_EQ(UnzipBarPosition(percent), bar) << percent;
+}
+
+// Free space per drive; a drive missing from the map cannot be read.
+FreeSpaceQuery Drives(std::map<std::wstring, std::int64_t> drives, std::vector<std::wstring>* asked = nullptr) {
+  return [drives = std::move(drives), asked](const std::wstring& drive, std::int64_t& mb) {
+    if (asked) asked->push_back(drive);
+    auto it = drives.find(drive);
+    mb = it == drives.end() ? 0 : it->second;
+    return it != drives.end();
+  };
+}
+
+TEST(ChooseInstallDir, KeepsTheChosenFolderOrMovesToTheFirstDriveWithRoom) {
+  struct Case {
+    const char* name;
+    std::wstring target;
+    std::map<std::wstring, std::int64_t> drives;
+    std::optional<std::wstring> chosen;
+  };
+  const Case cases[] = {
+      {"enough on the chosen drive", L"D:\\Apps\\Brisklens", {{L"D:", 200}}, L"D:\\Apps\\Brisklens"},
+      {"199 MB on D:, 151 MB on C:", L"D:\\Apps\\Brisklens", {{L"C:", 151}, {L"D:", 199}}, L"C:\\Brisklens"},
+      {"199 MB on C: itself", L"C:\\Users\\a\\Deep\\Folder", {{L"C:", 199}}, L"C:\\Brisklens"},
+      {"exactly 150 MB does not qualify", L"D:\\x", {{L"C:", 150}, {L"D:", 10}, {L"E:", 151}}, L"E:\\Brisklens"},
+      {"no drive qualifies", L"D:\\x", {{L"C:", 150}, {L"D:", 10}, {L"Z:", 3}}, std::nullopt},
+      {"unreadable target drive skips the check", L"Q:\\x", {{L"C:", 1}}, L"Q:\\x"},
+      {"a path without a drive letter skips the check", L"\\\\server\\share\\x", {{L"C:", 1}}, L"\\\\server\\share\\x"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseInstallDir(c.target, L"Brisklens", Drives(c.drives)), c.chosen) << c.name;
+  }
+}
+
+TEST(FindInstallDrive, SearchesFromCToZInOrderAndSkipsUnreadableDrives) {
+  std::vector<std::wstring> asked;
+  EXPECT_EQ(FindInstallDrive(Drives({{L"F:", 900}, {L"G:", 900}}, &asked)), L"F:");
+  EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:", L"D:", L"E:", L"F:"}));
+
+  asked.clear();
+  EXPECT_EQ(FindInstallDrive(Drives({}, &asked)), L"");
+  EXPECT_EQ(asked.size(), 24u);
+  EXPECT_EQ(asked.back(), L"Z:");
+}
+
+TEST(ExpandWebAddress, ReplacesBothPlaceholdersInAnyLetterCase) {
+  EXPECT_EQ(ExpandWebAddress(L"http://x/?v=[VERSION]&f=[from]&again=[Version]", L"2.0", std::wstring(L"web")),
+            L"http://x/?v=2.0&f=web&again=2.0");
+  EXPECT_EQ(ExpandWebAddress(L"http://x/?v=[version]&f=[FROM]", L"2.0", std::wstring(L"")), L"http://x/?v=2.0&f=");
+  // The uninstaller's page knows only the version.
+  EXPECT_EQ(ExpandWebAddress(L"http://x/?v=[Version]&f=[from]", L"1.0.1"), L"http://x/?v=1.0.1&f=[from]");
+}
+
+}  // namespace
+}  // namespace installer
