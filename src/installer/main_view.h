@@ -58,6 +58,7 @@ class MainView {
   virtual void CloseWindow() = 0;    // closes the window: runs FormClose, then ends the program
   virtual void PostQuit() = 0;       // ends the message loop without closing the window
   virtual void ProcessMessages() = 0;  // runs pending messages and hand-offs from worker threads
+  virtual void WaitForMessages(int timeoutMs) = 0;  // waits for one to arrive, then as ProcessMessages
   virtual void Sleep(int milliseconds) = 0;
   virtual void SetAutoInstallTimer(bool enabled) = 0;  // tmrAutoInst, 100 ms
 

@@ -1,0 +1,12 @@
+// Checks a downloaded package against the SHA-256 digest that the server announced for it.
+#pragma once
+
+#include <string>
+
+namespace installer {
+
+// True when the file's SHA-256 digest equals expectedHex (64 hexadecimal digits, either letter
+// case). False when the file cannot be read or expectedHex is not such a digest.
+bool FileSha256Matches(const std::wstring& path, const std::wstring& expectedHex);
+
+}  // namespace installer

@@ -1,0 +1,133 @@
+// TFrmCommInst: the behaviour of the main window in both run modes. Start-up decides the run mode
+// and prepares the window; the install operation obtains, extracts and registers the product and
+// starts it; the uninstall operation removes it again; the controller keeps the page flow, the
+// close button, the custom-install toggle and the percent label. Every handler runs on the GUI
+// thread and reaches the window only through MainView.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/exit_codes.h"
+#include "installer/fail_reasons.h"
+#include "installer/main_view.h"
+
+namespace net {
+class TAPI;
+}
+
+namespace installer {
+
+class TConfigFile;
+class TRegSoftInfo;
+
+// FInstallStatus values.
+inline constexpr int kInstallNothingDone = 0;
+inline constexpr int kInstallUnderWay = 1;  // also after a failure
+inline constexpr int kInstalled = 2;
+
+// FDownloadStatus values.
+inline constexpr int kDownloadRequested = 0;
+inline constexpr int kDownloadBegun = 1;
+inline constexpr int kDownloadDone = 2;
+inline constexpr int kDownloadFailed = -1;
+
+inline constexpr int kCollapsedHeight = 408;
+inline constexpr int kExpandedHeight = 484;
+
+inline constexpr wchar_t kPackagePassword[] = L"402615";
+inline constexpr wchar_t kUninstallerName[] = L"unin.exe";
+inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
+
+class TFrmCommInst {
+ public:
+  // arguments: the command-line arguments after the program's own path.
+  TFrmCommInst(MainView& view, std::vector<std::wstring> arguments);
+  ~TFrmCommInst();
+  TFrmCommInst(const TFrmCommInst&) = delete;
+  TFrmCommInst& operator=(const TFrmCommInst&) = delete;
+
+  // Window events.
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void FormDestroy();
+
+  // Control events.
+  void btnInstallClick();
+  void tmrAutoInstTimer();
+  void btnChangeInstallClick();
+  void btnInstallExitClick();
+  void btnUninstallClick();
+  void btnUninExitClick();
+  void imgbtnCloseClick();
+  void toggleCustomInstall();  // mouse press on imgDown or imgUp
+  void pbProgressChange();
+
+  // Download and extraction progress (GUI thread).
+  void idhtp1WorkBegin(std::int64_t workCountMax);
+  void idhtp1Work(std::int64_t workCount);
+  void idhtp1WorkFinish(std::int64_t responseCode);
+  void unzipPercentDone(int percent);
+
+  // Operations.
+  void writeInstallInfo();
+  void doUninstall();
+  std::wstring findInstallDrive() const;
+  std::wstring getMainProgPath() const;
+  std::wstring getNameFromExe() const;
+
+  // State, for the entry routine and for tests.
+  ExitCode exitCode() const { return FExitCode; }
+  bool installMode() const { return FbInstallMode; }
+  bool autoInstall() const { return FbAutoInst; }
+  int installStatus() const { return FInstallStatus; }
+  int downloadStatus() const { return FDownloadStatus; }
+  const std::wstring& targetDir() const { return FTargetDir; }
+  int progress() const { return FProgress; }
+  int uninstallProgress() const { return FUninstallProgress; }
+  TConfigFile* config() const { return FConfigFile.get(); }
+
+ private:
+  void startUp();
+  void install();
+  bool obtainPackage(const std::wstring& packageFile);
+  bool downloadPackage(const std::wstring& packageFile);
+  void startInstalledProgram();
+  void uninstall();
+  void removeStartMenuEntries();
+  void fail(FatalFailure failure);
+  void quit(ExitCode code);
+  void setProgress(int value);
+  void moveProgress(int from, int to);
+  void moveUninstallProgress(int from, int to, int sleepMs);
+  void waitingInfo(const std::wstring& text);
+  std::wstring packageFile() const;
+  template <class Handler>
+  bool guarded(Handler handler);  // false when the handler ended with an error
+
+  MainView& view_;
+  std::vector<std::wstring> arguments_;
+
+  std::unique_ptr<TConfigFile> FConfigFile;
+  bool FbInstallMode = true;
+  bool FImgDown = false;
+  std::wstring FTargetDir;
+  std::int32_t FTmpWorkCountMax = 0;
+  bool FbAutoInst = false;
+  std::int32_t FDownloadStatus = kDownloadRequested;
+  std::int32_t FInstallStatus = kInstallNothingDone;
+
+  std::unique_ptr<TRegSoftInfo> settings_;
+  std::unique_ptr<net::TAPI> api_;
+  std::wstring installerDir_;  // with trailing separator
+  std::wstring expectedSha256_;
+  int FProgress = 0;
+  int FUninstallProgress = 0;
+  bool quitPosted_ = false;
+  ExitCode FExitCode = ExitCode::kCancelled;
+};
+
+}  // namespace installer
