@@ -1,0 +1,160 @@
+#include "installer/config_file.h"
+
+#include <nlohmann/json.hpp>
+
+#include "common/strings.h"
+#include "common/text.h"
+#include "system/registry_strings.h"
+
+namespace installer {
+namespace {
+
+using nlohmann::json;
+
+// The document as an object; anything that is not a JSON object (an empty or malformed text
+// included) reads as an empty one.
+json ParseObject(std::wstring_view text) {
+  json document = json::parse(common::WideToUtf8(text), nullptr, /*allow_exceptions=*/false);
+  return document.is_object() ? document : json::object();
+}
+
+// A text key: the string's value, any other value's JSON text, empty text when absent.
+std::wstring ReadText(const json& document, const char* key) {
+  const auto it = document.find(key);
+  if (it == document.end()) return std::wstring();
+  if (it->is_string()) return common::Utf8ToWide(it->get_ref<const std::string&>());
+  return common::Utf8ToWide(it->dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// A Boolean key: a Boolean as it is, a number when not zero, a string when not empty; null, an
+// absent key and a nested object or array are false.
+bool ReadBool(const json& document, const char* key) {
+  const auto it = document.find(key);
+  if (it == document.end()) return false;
+  switch (it->type()) {
+    case json::value_t::boolean: return it->get<bool>();
+    case json::value_t::number_integer:
+    case json::value_t::number_unsigned: return it->get<std::int64_t>() != 0;
+    case json::value_t::number_float: return it->get<double>() != 0.0;
+    case json::value_t::string: return !it->get_ref<const std::string&>().empty();
+    default: return false;
+  }
+}
+
+std::wstring ExpandIfSet(std::wstring text, const TConfigContext& context) {
+  if (text.empty()) return text;
+  return ExpandFolderMacros(text, context.appDataDir(), context.localAppDataDir());
+}
+
+std::wstring ProductKey(std::wstring_view softId) { return L"SOFTWARE\\" + std::wstring(softId); }
+
+}  // namespace
+
+bool IsConfigDataUsable(std::wstring_view configFileData) {
+  if (configFileData.empty()) return false;
+  const json document = json::parse(common::WideToUtf8(configFileData), nullptr, /*allow_exceptions=*/false);
+  return document.is_object();
+}
+
+TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, const TConfigContext& context)
+    : FbInstallMode(bInstallMode), exeFileName_(context.exeFileName) {
+  const json document = ParseObject(configFileData);
+  SoftId = ReadText(document, "SoftId");
+  Title = ReadText(document, "Title");
+  Version = ReadText(document, "Version");
+
+  if (FbInstallMode) {
+    FromSource = ReadText(document, "FromSource");
+    if (FromSource.empty()) getSourceFromExeName(exeFileName_, FromSource, FromKeywordID);
+    saveSourceToReg(SoftId, FromSource, FromKeywordID);
+  } else {
+    FromSource = readSourceFromReg(SoftId);
+  }
+
+  BigTitle = ReadText(document, "BigTitle");
+  Description = ReadText(document, "Description");
+  MainProg = ReadText(document, "MainProg");
+  MainProgPath = ReadText(document, "MainProgPath");
+  ShortcutName = ReadText(document, "ShortcutName");
+  OpenWebsiteAfterInstall = ReadText(document, "OpenWebsiteAfterInstall");
+  OpenWebsiteAfterUninstall = ReadText(document, "OpenWebsiteAfterUninstall");
+  ProgramDirName = ReadText(document, "ProgramDirName");
+  XPSupported = ReadBool(document, "XPSupported");  // absent: false, so old Windows is refused
+  RegDllName = ReadText(document, "RegDllName");
+  RegDllName2 = ReadText(document, "RegDllName2");
+  RegDllName3 = ReadText(document, "RegDllName3");
+  ProductURL = ReadText(document, "ProductURL");
+  RunAsAdmin = ReadBool(document, "RunAsAdmin");
+  RunAtStartup = ReadBool(document, "RunAtStartup");
+  ServiceExeFileName = ReadText(document, "ServiceExeFileName");
+  StartupByService = ReadBool(document, "StartupByService");
+  ServiceName = ReadText(document, "ServiceName");
+  ServiceDisplayName = ReadText(document, "ServiceDisplayName");
+  AfterInstBat1 = ReadText(document, "AfterInstBat1");
+  AfterInstBat2 = ReadText(document, "AfterInstBat2");
+  DotNetCheck = ReadBool(document, "DotNetCheck");
+  DotNetVerRequired = ReadText(document, "DotNetVerRequired");
+  ConfigPathForUinstall = ExpandIfSet(ReadText(document, "ConfigPathForUinstall"), context);
+  ConfigFileDeletedBeforeInstall = ExpandIfSet(ReadText(document, "ConfigFileDeletedBeforeInstall"), context);
+  AssociatedExts.clear();
+  const std::wstring exts = ReadText(document, "AssociatedExts");
+  if (!exts.empty()) common::SplitToList(AssociatedExts, exts, L'|');
+  ProtocalRootKeyName = ReadText(document, "ProtocalRootKeyName");
+  Protocalname = ReadText(document, "Protocalname");
+  AutoStartInstall = ReadBool(document, "AutoStartInstall");
+}
+
+bool TConfigFile::isValidSourceFound() const { return FromSource != L"none"; }
+
+std::wstring TConfigFile::getDynamicNameFromAPPName(std::wstring_view keyword) const {
+  const std::size_t mark = exeFileName_.find(L"_T");
+  if (mark == std::wstring::npos || !common::HasSubStr(keyword, exeFileName_)) return std::wstring();
+  return exeFileName_.substr(0, mark);
+}
+
+void getSourceFromExeName(std::wstring_view exeFileName, std::wstring& source, std::wstring& keywordId) {
+  source.clear();
+  keywordId.clear();
+  const std::size_t lastUnderscore = exeFileName.rfind(L'_');
+  if (lastUnderscore == std::wstring_view::npos) {
+    source = L"none";
+    return;
+  }
+  if (const std::size_t k = exeFileName.find(L"-k"); k != std::wstring_view::npos) {
+    const std::wstring_view rest = exeFileName.substr(k + 2);
+    keywordId = std::wstring(rest.substr(0, rest.find(L'_')));
+  }
+  std::wstring suffix(exeFileName.substr(lastUnderscore + 1));
+  if (suffix.size() >= 4 && common::UpperCase(suffix.substr(suffix.size() - 4)) == L".EXE") {
+    suffix = common::DeleteRightChars(suffix, 4);
+  }
+  // Copy counters that browsers add to repeated downloads.
+  for (const wchar_t* counter : {L"(1)", L"(2)", L"(3)", L"(4)", L"(5)", L"[1]", L"[2]", L"[3]", L"[4]", L"[5]"}) {
+    suffix = common::ReplaceAll(suffix, counter, L"", false);
+  }
+  source = isValidSourceText(suffix) ? suffix : L"none";
+}
+
+bool isValidSourceText(std::wstring_view text) {
+  for (const wchar_t ch : text) {
+    const auto code = static_cast<std::uint32_t>(ch);
+    if (code < 45 || code > 128) return false;
+  }
+  return true;
+}
+
+void saveSourceToReg(std::wstring_view softId, std::wstring_view source, std::wstring_view keywordId) {
+  sys::WriteRegString(sys::RegRoot::CurrentUser, ProductKey(softId), L"source", source);
+  if (!keywordId.empty()) sys::WriteRegString(sys::RegRoot::CurrentUser, ProductKey(softId), L"kid", keywordId);
+}
+
+std::wstring readSourceFromReg(std::wstring_view softId) {
+  return sys::ReadRegString(sys::RegRoot::CurrentUser, ProductKey(softId), L"source");
+}
+
+std::wstring ExpandFolderMacros(std::wstring_view text, std::wstring_view appDataDir, std::wstring_view localAppDataDir) {
+  return common::ReplaceAll(common::ReplaceAll(text, L"%appdata%", appDataDir, false), L"%localappdata%",
+                            localAppDataDir, false);
+}
+
+}  // namespace installer

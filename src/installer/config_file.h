@@ -1,0 +1,94 @@
+// The product configuration: the JSON document embedded in the executable, parsed once at start-up
+// into plain fields, and the installation source (channel) with its keyword id, which install mode
+// works out from the executable's file name and records in the registry for the uninstaller.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace installer {
+
+// What the configuration needs from the running program.
+struct TConfigContext {
+  std::wstring exeFileName;                       // file name of the running executable, with extension
+  std::function<std::wstring()> appDataDir;       // roaming application-data folder, no trailing separator
+  std::function<std::wstring()> localAppDataDir;  // local application-data folder, no trailing separator
+};
+
+// False for a configuration text the program cannot run with: empty, not valid JSON, or JSON that
+// is not an object. Start-up treats such a text like a missing configuration.
+bool IsConfigDataUsable(std::wstring_view configFileData);
+
+class TConfigFile {
+ public:
+  // Parses the document and fills every field. In install mode the installation source is taken
+  // from the document's "FromSource" or, when that is empty, from the executable's name, and is
+  // saved under HKEY_CURRENT_USER\SOFTWARE\<SoftId>; in uninstall mode it is read from there.
+  // A text that is not a JSON object reads like an empty document. Registry errors (see
+  // WriteRegString / ReadRegString) reach the caller.
+  TConfigFile(std::wstring_view configFileData, bool bInstallMode, const TConfigContext& context);
+
+  // True unless FromSource is "none" (an empty source counts as found).
+  bool isValidSourceFound() const;
+  // The part of the executable's file name before its first "_T" when the name contains "_T" and
+  // keyword (both case-sensitive); empty otherwise.
+  std::wstring getDynamicNameFromAPPName(std::wstring_view keyword) const;
+
+  bool FbInstallMode = true;
+  std::wstring Title;
+  std::wstring SoftId;
+  std::wstring Version;
+  std::wstring FromSource;
+  std::wstring FromKeywordID;
+  std::wstring BigTitle;
+  std::wstring Description;
+  std::wstring ProgramDirName;
+  std::wstring MainProgPath;
+  std::wstring MainProg;
+  std::wstring ShortcutName;
+  std::wstring OpenWebsiteAfterInstall;
+  std::wstring OpenWebsiteAfterUninstall;
+  bool XPSupported = false;
+  std::wstring ConfigPathForUinstall;
+  std::wstring AfterInstBat1;
+  std::wstring AfterInstBat2;
+  std::wstring ConfigFileDeletedBeforeInstall;
+  bool DotNetCheck = false;
+  std::wstring DotNetVerRequired;
+  bool RunAtStartup = false;
+  bool StartupByService = false;
+  std::wstring ServiceExeFileName;
+  std::wstring ServiceName;
+  std::wstring ServiceDisplayName;
+  bool RunAsAdmin = false;
+  std::wstring ProductURL;
+  std::wstring RegDllName;
+  std::wstring RegDllName2;
+  std::wstring RegDllName3;
+  std::wstring ProtocalRootKeyName;
+  std::wstring Protocalname;
+  std::vector<std::wstring> AssociatedExts;
+  bool AutoStartInstall = false;
+
+ private:
+  std::wstring exeFileName_;
+};
+
+// Installation source and keyword id carried by an executable's file name (with extension), e.g.
+// Brisklens-k123_web(1).exe: source "web", keyword id "123". A name without "_" gives source "none".
+void getSourceFromExeName(std::wstring_view exeFileName, std::wstring& source, std::wstring& keywordId);
+
+// True when every character lies between '-' (45) and code 128, both included; true for empty text.
+bool isValidSourceText(std::wstring_view text);
+
+// Writes "source", and "kid" when keywordId is not empty, under HKEY_CURRENT_USER\SOFTWARE\<softId>.
+void saveSourceToReg(std::wstring_view softId, std::wstring_view source, std::wstring_view keywordId);
+// The "source" value stored for softId; empty when missing.
+std::wstring readSourceFromReg(std::wstring_view softId);
+
+// Every "%appdata%", then every "%localappdata%", in any letter case, replaced by the folders.
+std::wstring ExpandFolderMacros(std::wstring_view text, std::wstring_view appDataDir, std::wstring_view localAppDataDir);
+
+}  // namespace installer
