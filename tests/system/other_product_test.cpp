@@ -1,0 +1,17 @@
+// A program built from another product folder carries that folder's files, and only those: the
+// same mechanism that INSTALLER_PRODUCT_DIR applies to the installer.
+#include <gtest/gtest.h>
+
+#include "system/resources.h"
+
+namespace {
+
+TEST(OtherProduct, ItsOwnFilesAreEmbedded) {
+  EXPECT_EQ(sys::LoadResourceText(L"configfile", L"file"), L"{\"SoftId\": \"other_product_win\", \"Title\": \"Other\"}\r\n");
+  EXPECT_TRUE(sys::ResourceExists(L"ZIPFILE", L"FILE"));
+  EXPECT_EQ(sys::LoadResourceBytes(L"zipfile", L"file").size(), 22u);
+  EXPECT_TRUE(sys::ResourceExists(L"logo", L"file"));
+  EXPECT_FALSE(sys::ResourceExists(L"bgpic", L"file"));  // the shipped product's image is not there
+}
+
+}  // namespace
