@@ -1,0 +1,186 @@
+#include "net/unzip_package.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "common/text.h"
+#include "net/zip_files.h"
+#include "net/zip_path.h"
+#include "net/zip_reader.h"
+
+namespace net {
+namespace {
+
+constexpr std::uint64_t kReportEvery = 64 * 1024;
+constexpr std::uint64_t kSmallestChunk = 4 * 1024;
+
+// Turns bytes processed into percent calls: one at every whole percent and at least one per
+// 64 KiB of archive read.
+class ProgressMeter {
+ public:
+  ProgressMeter(std::uint64_t total, const ZipPercentCallback& callback) : total_(total), callback_(callback) {}
+
+  // Blocks small enough that each advances by at most one percent, when the archive allows.
+  std::size_t ChunkLimit() const {
+    return static_cast<std::size_t>(std::clamp(total_ / 100, kSmallestChunk, std::uint64_t{ZipReader::kMaxChunk}));
+  }
+  void Add(std::uint64_t bytes) { MoveTo(done_ + bytes); }
+  void MoveTo(std::uint64_t done) {
+    sinceReport_ += done - std::min(done, done_);
+    done_ = std::min(done, total_);
+    const int percent = total_ == 0 ? 100 : static_cast<int>(done_ * 100 / total_);
+    if (percent != reported_ || sinceReport_ >= kReportEvery) {
+      reported_ = percent;
+      sinceReport_ = 0;
+      if (callback_) callback_(percent);
+    }
+  }
+  std::uint64_t Done() const { return done_; }
+
+ private:
+  std::uint64_t total_;
+  const ZipPercentCallback& callback_;
+  std::uint64_t done_ = 0;
+  std::uint64_t sinceReport_ = 0;
+  int reported_ = -1;
+};
+
+PackageEntryOutcome FromReader(ZipEntryOutcome outcome) {
+  switch (outcome) {
+    case ZipEntryOutcome::Extracted: return PackageEntryOutcome::Extracted;
+    case ZipEntryOutcome::WrongPassword: return PackageEntryOutcome::WrongPassword;
+    case ZipEntryOutcome::Unsupported: return PackageEntryOutcome::Unsupported;
+    case ZipEntryOutcome::Damaged: return PackageEntryOutcome::Damaged;
+    case ZipEntryOutcome::WriteFailed: break;
+  }
+  return PackageEntryOutcome::CannotCreate;
+}
+
+class PackageWriter {
+ public:
+  PackageWriter(ZipReader& reader, std::wstring destDir, std::string_view password, ProgressMeter& meter)
+      : reader_(reader), destDir_(std::move(destDir)), password_(password), meter_(meter) {
+    while (destDir_.size() > 1 && (destDir_.back() == L'/' || destDir_.back() == L'\\')) destDir_.pop_back();
+  }
+
+  PackageEntryOutcome Write(const ZipEntry& entry) {
+    std::vector<std::wstring> segments;
+    if (!SplitZipEntryPath(entry.name, segments)) return PackageEntryOutcome::UnsafeName;
+    if (entry.IsFolder()) return MakeFolders(segments, segments.size()) ? PackageEntryOutcome::FolderCreated
+                                                                         : PackageEntryOutcome::CannotCreate;
+    if (segments.empty()) return PackageEntryOutcome::UnsafeName;
+    if (!MakeFolders(segments, segments.size() - 1)) return PackageEntryOutcome::CannotCreate;
+    const std::wstring target = Join(segments, segments.size());
+    const ZipTargetState state = ProbeZipTarget(target);
+    // Read-only files stay as they are; they are not made writable first.
+    if (state == ZipTargetState::ReadOnly || state == ZipTargetState::Folder) return PackageEntryOutcome::CannotCreate;
+    ZipOutputFile file(target);
+    if (!file.Create()) return PackageEntryOutcome::CannotCreate;
+    const PackageEntryOutcome outcome = FromReader(
+        reader_.Extract(entry, password_, file, [this](std::size_t n) { meter_.Add(n); }, meter_.ChunkLimit()));
+    if (outcome != PackageEntryOutcome::Extracted) return outcome;
+    const ZipFileAttributes attributes{entry.ReadOnly(), entry.Hidden(), entry.System()};
+    return file.Commit(attributes) ? PackageEntryOutcome::Extracted : PackageEntryOutcome::CannotCreate;
+  }
+
+ private:
+  std::wstring Join(const std::vector<std::wstring>& segments, std::size_t count) const {
+    std::wstring path = destDir_;
+    for (std::size_t i = 0; i < count; ++i) {
+      path += kZipPathSeparator;
+      path += segments[i];
+    }
+    return path;
+  }
+
+  bool MakeFolders(const std::vector<std::wstring>& segments, std::size_t count) const {
+    for (std::size_t i = 1; i <= count; ++i) {
+      if (!MakeZipFolder(Join(segments, i))) return false;
+    }
+    return true;
+  }
+
+  ZipReader& reader_;
+  std::wstring destDir_;
+  std::string_view password_;
+  ProgressMeter& meter_;
+};
+
+// Opens the archive and hands each entry to handle (which returns its outcome), keeping the
+// totals and the progress.
+template <typename Handler>
+PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCallback& onTotalPercentDone,
+                               const PackageEntryCallback& onEntry, Handler handle) {
+  PackageExtraction result;
+  ZipFileInput input;
+  if (!input.Open(zipFile)) {
+    result.status = PackageArchiveStatus::Missing;
+    return result;
+  }
+  ZipReader reader(input);
+  switch (reader.Open()) {
+    case ZipDirectoryStatus::Ok: break;
+    case ZipDirectoryStatus::NotZip: result.status = PackageArchiveStatus::NotZip; return result;
+    case ZipDirectoryStatus::Damaged: result.status = PackageArchiveStatus::Damaged; return result;
+  }
+
+  std::uint64_t total = 0;
+  for (const ZipEntry& e : reader.Entries()) total += e.compressedSize;
+  ProgressMeter meter(total, onTotalPercentDone);
+  meter.MoveTo(0);
+  for (const ZipEntry& entry : reader.Entries()) {
+    const std::uint64_t start = meter.Done();
+    const PackageEntryOutcome outcome = handle(reader, entry, meter);
+    meter.MoveTo(start + entry.compressedSize);
+    if (outcome == PackageEntryOutcome::Extracted) {
+      ++result.extracted;
+    } else if (outcome == PackageEntryOutcome::FolderCreated) {
+      ++result.folders;
+    } else {
+      ++result.skipped;
+    }
+    if (onEntry) onEntry(entry.name, outcome);
+  }
+  return result;
+}
+
+}  // namespace
+
+PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry) {
+  return ForEachEntry(zipFile, onTotalPercentDone, onEntry, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
+    return PackageWriter(reader, destDir, password, meter).Write(entry);
+  });
+}
+
+PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry) {
+  return ForEachEntry(zipFile, {}, onEntry, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter&) {
+    std::vector<std::wstring> segments;
+    if (!SplitZipEntryPath(entry.name, segments) || (segments.empty() && !entry.IsFolder())) {
+      return PackageEntryOutcome::UnsafeName;
+    }
+    if (entry.IsFolder()) return PackageEntryOutcome::FolderCreated;
+    ZipDiscardSink discard;
+    return FromReader(reader.Extract(entry, password, discard));
+  });
+}
+
+bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
+                  const ZipPercentCallback& onTotalPercentDone) {
+  return ExtractPackage(zipFile, destDir, common::WideToAnsi(password), onTotalPercentDone).extracted > 0;
+}
+
+std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome) {
+  switch (outcome) {
+    case PackageEntryOutcome::Extracted: return "extracted";
+    case PackageEntryOutcome::FolderCreated: return "folder";
+    case PackageEntryOutcome::WrongPassword: return "wrong password";
+    case PackageEntryOutcome::Unsupported: return "unsupported method or encryption";
+    case PackageEntryOutcome::Damaged: return "damaged data";
+    case PackageEntryOutcome::CannotCreate: return "cannot create the file";
+    case PackageEntryOutcome::UnsafeName: return "name outside the destination folder";
+  }
+  return "unknown";
+}
+
+}  // namespace net

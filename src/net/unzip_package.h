@@ -1,0 +1,51 @@
+// Extraction of the product package, a password-protected ZIP archive, into the install folder:
+// every entry, folders recreated, attributes applied, existing files replaced silently, entries
+// that cannot be read or written skipped one by one.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace net {
+
+// Overall progress, 0 to 100, by archive bytes processed.
+using ZipPercentCallback = std::function<void(int percent)>;
+
+enum class PackageArchiveStatus { Ok, Missing, NotZip, Damaged };
+
+enum class PackageEntryOutcome {
+  Extracted,
+  FolderCreated,
+  WrongPassword,
+  Unsupported,   // compression method or encryption scheme this reader lacks
+  Damaged,       // bad data, CRC or authentication code
+  CannotCreate,  // the file or a folder on its way cannot be written (read-only, locked, ...)
+  UnsafeName,    // the name would reach outside the destination folder
+};
+
+struct PackageExtraction {
+  PackageArchiveStatus status = PackageArchiveStatus::Ok;
+  int extracted = 0;  // files; folders are not counted
+  int folders = 0;
+  int skipped = 0;
+};
+
+using PackageEntryCallback = std::function<void(const std::wstring& name, PackageEntryOutcome outcome)>;
+
+// The full form, reporting each entry's outcome. The password is in the ANSI code page.
+PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry = {});
+
+// Reads and checks every entry (password, data, CRC, authentication code) without writing.
+PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry);
+
+// True when at least one file was extracted; false also for a missing, non-ZIP or damaged archive.
+// The password is handed to the reader in the ANSI code page.
+bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
+                  const ZipPercentCallback& onTotalPercentDone);
+
+// Text for an outcome, as the maker's tool prints it.
+std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome);
+
+}  // namespace net

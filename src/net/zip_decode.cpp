@@ -1,0 +1,87 @@
+#include "net/zip_decode.h"
+
+#include <algorithm>
+#include <vector>
+#include <zlib.h>
+
+#include "net/zip_legacy.h"
+
+namespace net {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+ZipDecodeResult CopyStored(ZipByteSource& in, std::uint64_t size, ZipByteSink& out) {
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, kBufferSize)) + 1);
+  std::uint64_t written = 0;
+  for (;;) {
+    const std::size_t n = in.Read(buffer);
+    if (n == 0) break;
+    if (n > size - written) return ZipDecodeResult::BadData;
+    if (!out.Write(std::span(buffer).first(n))) return ZipDecodeResult::WriteFailed;
+    written += n;
+  }
+  return written == size ? ZipDecodeResult::Ok : ZipDecodeResult::BadData;
+}
+
+class Inflater {
+ public:
+  Inflater() { ok_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
+  ~Inflater() {
+    if (ok_) inflateEnd(&z_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  bool ok() const { return ok_; }
+  z_stream* get() { return &z_; }
+
+ private:
+  z_stream z_{};
+  bool ok_ = false;
+};
+
+ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out) {
+  Inflater inflater;
+  if (!inflater.ok()) return ZipDecodeResult::BadData;
+  z_stream* z = inflater.get();
+  std::vector<std::uint8_t> input(kBufferSize);
+  std::vector<std::uint8_t> output(kBufferSize);
+  std::uint64_t written = 0;
+  int status = Z_OK;
+  while (status != Z_STREAM_END) {
+    if (z->avail_in == 0) {
+      const std::size_t n = in.Read(input);
+      if (n == 0) return ZipDecodeResult::BadData;
+      z->next_in = input.data();
+      z->avail_in = static_cast<uInt>(n);
+    }
+    z->next_out = output.data();
+    z->avail_out = static_cast<uInt>(output.size());
+    status = inflate(z, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) return ZipDecodeResult::BadData;
+    const std::size_t produced = output.size() - z->avail_out;
+    if (produced > size - written) return ZipDecodeResult::BadData;
+    if (produced > 0 && !out.Write(std::span(output).first(produced))) return ZipDecodeResult::WriteFailed;
+    written += produced;
+  }
+  return written == size ? ZipDecodeResult::Ok : ZipDecodeResult::BadData;
+}
+
+}  // namespace
+
+ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByteSource& in, std::uint64_t size,
+                              ZipByteSink& out) {
+  switch (method) {
+    case zip_method::kStored: return CopyStored(in, size, out);
+    case zip_method::kDeflated: return Inflate(in, size, out);
+    case zip_method::kShrunk: return Unshrink(in, size, out);
+    case zip_method::kImploded: return Explode(in, size, flags, out);
+    default:
+      if (method >= zip_method::kReducedFirst && method <= zip_method::kReducedLast) {
+        return Unreduce(in, size, method - zip_method::kReducedFirst + 1, out);
+      }
+      return ZipDecodeResult::Unsupported;
+  }
+}
+
+}  // namespace net

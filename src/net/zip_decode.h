@@ -1,0 +1,28 @@
+// Turns an entry's compressed bytes into its content: Stored and Deflate here, the legacy
+// methods (Shrink, Reduce, Implode) in zip_legacy.
+#pragma once
+
+#include <cstdint>
+
+#include "net/zip_stream.h"
+
+namespace net {
+
+enum class ZipDecodeResult { Ok, BadData, Unsupported, WriteFailed };
+
+namespace zip_method {
+constexpr std::uint16_t kStored = 0;
+constexpr std::uint16_t kShrunk = 1;
+constexpr std::uint16_t kReducedFirst = 2;  // factor 1; 3, 4, 5 are factors 2 to 4
+constexpr std::uint16_t kReducedLast = 5;
+constexpr std::uint16_t kImploded = 6;
+constexpr std::uint16_t kDeflated = 8;
+constexpr std::uint16_t kAes = 99;
+}  // namespace zip_method
+
+// Writes exactly size bytes of content to out; BadData when the data ends early, runs long or
+// does not decode. flags are the entry's general-purpose flags (Implode reads its options there).
+ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByteSource& in, std::uint64_t size,
+                              ZipByteSink& out);
+
+}  // namespace net

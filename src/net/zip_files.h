@@ -1,0 +1,68 @@
+// The files that extraction reads and writes, over the system's own file calls: the archive, each
+// entry's output (written aside and moved into place only once it checks out) and its folders.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/zip_stream.h"
+
+namespace net {
+
+#ifdef _WIN32
+inline constexpr wchar_t kZipPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kZipPathSeparator = L'/';
+#endif
+
+class ZipFileInput : public ZipInput {
+ public:
+  ZipFileInput();
+  ~ZipFileInput() override;
+  ZipFileInput(const ZipFileInput&) = delete;
+  ZipFileInput& operator=(const ZipFileInput&) = delete;
+
+  bool Open(const std::wstring& path);
+  std::uint64_t Size() const override;
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+struct ZipFileAttributes {
+  bool readOnly = false;
+  bool hidden = false;  // Windows only, like system
+  bool system = false;
+};
+
+// One entry's file, written under a fresh temporary name beside the target. Commit moves it over
+// the target; a file not committed is deleted, so a failed entry leaves the target as it was.
+class ZipOutputFile : public ZipByteSink {
+ public:
+  explicit ZipOutputFile(std::wstring target);
+  ~ZipOutputFile() override;
+  ZipOutputFile(const ZipOutputFile&) = delete;
+  ZipOutputFile& operator=(const ZipOutputFile&) = delete;
+
+  bool Create();
+  bool Write(std::span<const std::uint8_t> data) override;
+  bool Commit(const ZipFileAttributes& attributes);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+enum class ZipTargetState { Missing, Writable, ReadOnly, Folder };
+
+// What stands at path now. A file without any write permission counts as read-only on the host
+// whoever runs the program, as the read-only attribute stops administrators on Windows.
+ZipTargetState ProbeZipTarget(const std::wstring& path);
+
+// Creates one folder; true when it exists afterwards (also when it existed before).
+bool MakeZipFolder(const std::wstring& path);
+
+}  // namespace net

@@ -1,0 +1,15 @@
+// Entry names: their bytes become text through UTF-8 (language-encoding flag), the Unicode path
+// extra field (0x7075) when it belongs to these bytes, or else the OEM code page.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace net {
+
+std::wstring DecodeZipEntryName(std::string_view raw, bool utf8Flag, std::string_view centralExtra);
+
+// The OEM code page: the system's on Windows, CP437 on the host.
+std::wstring OemToWide(std::string_view oem);
+
+}  // namespace net

@@ -1,0 +1,107 @@
+#include "net/zip_reader.h"
+
+#include <algorithm>
+#include <zlib.h>
+
+#include "net/zip_crypt.h"
+#include "net/zip_decode.h"
+
+namespace net {
+namespace {
+
+constexpr std::uint16_t kStrongEncryptionFlag = 0x40;
+constexpr std::uint16_t kDataDescriptorFlag = 0x08;
+constexpr std::uint16_t kAeWithoutCrc = 2;
+
+// Passes content on and keeps its CRC-32.
+class CrcSink : public ZipByteSink {
+ public:
+  explicit CrcSink(ZipByteSink& out) : out_(out) {}
+  bool Write(std::span<const std::uint8_t> data) override {
+    crc_ = crc32_z(crc_, data.data(), data.size());
+    return out_.Write(data);
+  }
+  std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
+
+ private:
+  ZipByteSink& out_;
+  uLong crc_ = crc32_z(0, nullptr, 0);
+};
+
+ZipEntryOutcome FromDecode(ZipDecodeResult r) {
+  switch (r) {
+    case ZipDecodeResult::Ok: return ZipEntryOutcome::Extracted;
+    case ZipDecodeResult::Unsupported: return ZipEntryOutcome::Unsupported;
+    case ZipDecodeResult::WriteFailed: return ZipEntryOutcome::WriteFailed;
+    case ZipDecodeResult::BadData: break;
+  }
+  return ZipEntryOutcome::Damaged;
+}
+
+bool MethodKnown(std::uint16_t method) {
+  return method == zip_method::kStored || method == zip_method::kDeflated || method == zip_method::kShrunk ||
+         method == zip_method::kImploded ||
+         (method >= zip_method::kReducedFirst && method <= zip_method::kReducedLast);
+}
+
+}  // namespace
+
+ZipEntryOutcome ZipReader::Extract(const ZipEntry& entry, std::string_view password, ZipByteSink& out,
+                                   const ZipRangeSource::ReadObserver& onRead, std::size_t chunkLimit) {
+  if ((entry.flags & kStrongEncryptionFlag) != 0) return ZipEntryOutcome::Unsupported;
+  std::uint64_t dataOffset = 0;
+  if (!LocateZipEntryData(input_, entry, dataOffset)) return ZipEntryOutcome::Damaged;
+  if (entry.method == zip_method::kAes) return ExtractAes(entry, dataOffset, password, out, onRead, chunkLimit);
+  if (!MethodKnown(entry.method)) return ZipEntryOutcome::Unsupported;
+
+  ZipRangeSource range(input_, dataOffset, entry.compressedSize, chunkLimit, onRead);
+  ZipTraditionalSource decrypted(range, password);
+  if (entry.Encrypted()) {
+    const std::uint8_t check = (entry.flags & kDataDescriptorFlag) != 0 ? static_cast<std::uint8_t>(entry.dosTime >> 8)
+                                                                         : static_cast<std::uint8_t>(entry.crc32 >> 24);
+    if (!decrypted.CheckHeader(check)) return range.Left() == 0 && !range.Failed() ? ZipEntryOutcome::WrongPassword
+                                                                                   : ZipEntryOutcome::Damaged;
+  }
+  CrcSink crc(out);
+  ZipByteSource& source = entry.Encrypted() ? static_cast<ZipByteSource&>(decrypted) : range;
+  const ZipEntryOutcome outcome = FromDecode(DecodeZipData(entry.method, entry.flags, source, entry.uncompressedSize, crc));
+  if (outcome != ZipEntryOutcome::Extracted) return outcome;
+  if (range.Failed() || crc.crc() != entry.crc32) return ZipEntryOutcome::Damaged;
+  return ZipEntryOutcome::Extracted;
+}
+
+ZipEntryOutcome ZipReader::ExtractAes(const ZipEntry& entry, std::uint64_t dataOffset, std::string_view password,
+                                      ZipByteSink& out, const ZipRangeSource::ReadObserver& onRead,
+                                      std::size_t chunkLimit) {
+  const std::size_t saltSize = ZipAesSource::SaltSize(entry.aesStrength);
+  if (!entry.Encrypted() || saltSize == 0 || !MethodKnown(entry.aesMethod)) return ZipEntryOutcome::Unsupported;
+  const std::uint64_t overhead = saltSize + ZipAesSource::kVerifierSize + ZipAesSource::kMacSize;
+  if (entry.compressedSize < overhead) return ZipEntryOutcome::Damaged;
+
+  std::vector<std::uint8_t> header(saltSize + ZipAesSource::kVerifierSize);
+  if (!input_.ReadAt(dataOffset, header)) return ZipEntryOutcome::Damaged;
+  const crypto::ByteSpan salt = crypto::ByteSpan(header).first(saltSize);
+  ZipRangeSource range(input_, dataOffset + header.size(), entry.compressedSize - overhead, chunkLimit, onRead);
+  ZipAesSource decrypted(range, password, salt);
+  if (!decrypted.Valid()) return ZipEntryOutcome::Unsupported;
+  if (!decrypted.VerifierMatches(crypto::ByteSpan(header).subspan(saltSize))) return ZipEntryOutcome::WrongPassword;
+
+  CrcSink crc(out);
+  const ZipEntryOutcome outcome =
+      FromDecode(DecodeZipData(entry.aesMethod, entry.flags, decrypted, entry.uncompressedSize, crc));
+  if (outcome != ZipEntryOutcome::Extracted) return outcome;
+  // The authentication code covers all of the encrypted data, also what the decoder left unread.
+  std::vector<std::uint8_t> rest(4096);
+  while (decrypted.Read(rest) > 0) {
+  }
+  std::vector<std::uint8_t> stored(ZipAesSource::kMacSize);
+  if (range.Failed() || !input_.ReadAt(dataOffset + entry.compressedSize - stored.size(), stored)) {
+    return ZipEntryOutcome::Damaged;
+  }
+  const crypto::Bytes mac = decrypted.Mac();
+  if (!std::equal(stored.begin(), stored.end(), mac.begin(), mac.end())) return ZipEntryOutcome::Damaged;
+  if (entry.aesVersion != kAeWithoutCrc && crc.crc() != entry.crc32) return ZipEntryOutcome::Damaged;
+  return ZipEntryOutcome::Extracted;
+}
+
+}  // namespace net

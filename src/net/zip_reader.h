@@ -1,0 +1,38 @@
+// Reads a ZIP archive: its directory, then any entry's content, checked against its password
+// (traditional or WinZip AES), its CRC-32 and, for AES, its authentication code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "net/zip_directory.h"
+#include "net/zip_stream.h"
+
+namespace net {
+
+enum class ZipEntryOutcome { Extracted, WrongPassword, Unsupported, Damaged, WriteFailed };
+
+class ZipReader {
+ public:
+  static constexpr std::size_t kMaxChunk = 64 * 1024;
+
+  explicit ZipReader(ZipInput& input) : input_(input) {}
+
+  ZipDirectoryStatus Open() { return ReadZipDirectory(input_, entries_); }
+  const std::vector<ZipEntry>& Entries() const { return entries_; }
+
+  // Decodes the entry's content into out. The archive is read in blocks of at most chunkLimit
+  // bytes, each reported to onRead. Whatever reached out before a failure is not to be trusted.
+  ZipEntryOutcome Extract(const ZipEntry& entry, std::string_view password, ZipByteSink& out,
+                          const ZipRangeSource::ReadObserver& onRead = {}, std::size_t chunkLimit = kMaxChunk);
+
+ private:
+  ZipEntryOutcome ExtractAes(const ZipEntry& entry, std::uint64_t dataOffset, std::string_view password,
+                             ZipByteSink& out, const ZipRangeSource::ReadObserver& onRead, std::size_t chunkLimit);
+
+  ZipInput& input_;
+  std::vector<ZipEntry> entries_;
+};
+
+}  // namespace net
