@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Makes the ZIP test archives with real tools (Info-ZIP zip, 7z, Python's zipfile) into OUTDIR.
+
+OUTDIR/tree holds the content the archives were made from; the tests compare what they extract
+with it. Run at test time by ctest, before the host and the Wine runs of the ZIP tests.
+"""
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import zipfile
+import zlib
+
+PASSWORD = "402615"
+LEGACY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "fixtures", "zip-legacy")
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def make_tree(root):
+    """Nested folders, compressible text, incompressible bytes (more than one 64 KiB block), an
+    empty file, and a Chinese name."""
+    rng = random.Random(5)
+    text = b"".join(b"line %d of the product's readme, said again and again\n" % i for i in range(4000))
+    write(os.path.join(root, "readme.txt"), text)
+    write(os.path.join(root, "bin", "app.dat"), bytes(rng.getrandbits(8) for _ in range(200_000)))
+    write(os.path.join(root, "bin", "plugins", "deep", "empty.cfg"), b"")
+    write(os.path.join(root, "bin", "plugins", "deep", "small.cfg"), b"k=v\n")
+    write(os.path.join(root, "数据", "说明.txt"), "中文说明\n".encode("utf-8"))
+
+
+def run(args, cwd):
+    subprocess.run(args, cwd=cwd, check=True, stdout=subprocess.DEVNULL)
+
+
+def local_data_offset(data, header_offset):
+    name_len, extra_len = struct.unpack_from("<HH", data, header_offset + 26)
+    return header_offset + 30 + name_len + extra_len
+
+
+def corrupt_entry(src, dst, name):
+    """A copy of src with bytes in the middle of one entry's data inverted."""
+    data = bytearray(open(src, "rb").read())
+    info = zipfile.ZipFile(src).getinfo(name)
+    start = local_data_offset(data, info.header_offset)
+    for i in range(start + info.compress_size // 2, start + info.compress_size // 2 + 8):
+        data[i] ^= 0xFF
+    open(dst, "wb").write(data)
+
+
+def central_headers(data):
+    """(offset, name) of each central directory header."""
+    end = data.rfind(b"PK\x05\x06")
+    count, = struct.unpack_from("<H", data, end + 10)
+    at, = struct.unpack_from("<I", data, end + 16)
+    for _ in range(count):
+        name_len, extra_len, comment_len = struct.unpack_from("<HHH", data, at + 28)
+        yield at, bytes(data[at + 46:at + 46 + name_len])
+        at += 46 + name_len + extra_len + comment_len
+
+
+def set_aes_version_1(src, dst, crc_for):
+    """WinZip AE-1 keeps the CRC that AE-2 leaves out: a copy of 7z's AE-2 archive with version 1
+    and the given CRC (a function of the entry) in the local and central headers."""
+    data = bytearray(open(src, "rb").read())
+    infos = {info.orig_filename.encode("utf-8"): info for info in zipfile.ZipFile(src).infolist()}
+    for central, name in list(central_headers(data)):
+        info = infos[name]
+        if info.compress_type != 99:
+            continue
+        crc = crc_for(info)
+        struct.pack_into("<I", data, info.header_offset + 14, crc)
+        struct.pack_into("<I", data, central + 16, crc)
+        for at in (info.header_offset, central):
+            field = data.find(b"\x01\x99\x07\x00", at)
+            struct.pack_into("<H", data, field + 4, 1)
+    open(dst, "wb").write(data)
+
+
+def python_archives(out, tree):
+    # Data descriptors: a stream that cannot seek makes zipfile write them (flag bit 3).
+    class Unseekable:
+        def __init__(self, f):
+            self.f = f
+        def write(self, b):
+            return self.f.write(b)
+        def tell(self):
+            raise OSError
+        def flush(self):
+            self.f.flush()
+
+    with open(os.path.join(out, "descriptor.zip"), "wb") as raw:
+        with zipfile.ZipFile(Unseekable(raw), "w", zipfile.ZIP_DEFLATED) as z:
+            for rel in ("readme.txt", "bin/app.dat"):
+                z.write(os.path.join(tree, rel), rel)
+
+    # ZIP64: limits lowered so that every size, offset and the end record take their 64-bit form.
+    saved = zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT
+    zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = 0, 0
+    try:
+        with zipfile.ZipFile(os.path.join(out, "zip64.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+            for rel in ("readme.txt", "bin/plugins/deep/small.cfg"):
+                z.write(os.path.join(tree, rel), rel)
+    finally:
+        zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = saved
+
+    # Names in an 8-bit code page, without the UTF-8 flag: one in CP437, one in GBK that carries
+    # the Unicode path field (0x7075) with its UTF-8 form.
+    original = zipfile.ZipInfo._encodeFilenameFlags
+    code_page = {"café.txt": "cp437", "说明.txt": "gbk"}
+    try:
+        zipfile.ZipInfo._encodeFilenameFlags = lambda self: (self.filename.encode(code_page[self.filename]), self.flag_bits)
+        with zipfile.ZipFile(os.path.join(out, "oem_names.zip"), "w") as z:
+            z.writestr("café.txt", b"cafe\n")
+            name = "说明.txt"
+            utf8 = name.encode("utf-8")
+            info = zipfile.ZipInfo(name)
+            info.extra = struct.pack("<HHBI", 0x7075, 5 + len(utf8), 1, zlib.crc32(name.encode("gbk"))) + utf8
+            z.writestr(info, "中文说明\n".encode("utf-8"))
+    finally:
+        zipfile.ZipInfo._encodeFilenameFlags = original
+
+    # Names that reach outside the destination, beside two that stay inside.
+    with zipfile.ZipFile(os.path.join(out, "traversal.zip"), "w") as z:
+        for name in ("../evil.txt", "/abs.txt", "C:/drive.txt", "C:drive2.txt", "a/../../up.txt",
+                     "a\\..\\..\\back.txt", "nul.txt", "inner/../fine.txt", "safe.txt"):
+            z.writestr(zipfile.ZipInfo(name), b"payload\n")
+
+    # Attributes: DOS read-only, hidden and system bits, as written on Windows.
+    with zipfile.ZipFile(os.path.join(out, "attributes.zip"), "w") as z:
+        for name, attr in (("readonly.txt", 0x01), ("hidden.txt", 0x02), ("system.txt", 0x04), ("normal.txt", 0x20)):
+            info = zipfile.ZipInfo(name)
+            info.create_system = 0
+            info.external_attr = attr
+            z.writestr(info, name.encode())
+
+    # A directory whose size field overshoots the file.
+    good = open(os.path.join(out, "info_zip_deflate.zip"), "rb").read()
+    end = good.rfind(b"PK\x05\x06")
+    bad = bytearray(good)
+    struct.pack_into("<I", bad, end + 12, len(good))
+    open(os.path.join(out, "bad_directory.zip"), "wb").write(bad)
+
+
+def main():
+    out = os.path.abspath(sys.argv[1])
+    shutil.rmtree(out, ignore_errors=True)
+    tree = os.path.join(out, "tree")
+    make_tree(tree)
+    ascii_items = ["readme.txt", "bin"]
+    everything = ascii_items + ["数据"]
+
+    # Info-ZIP stores names in the local character set without the UTF-8 flag; ASCII names only.
+    run(["zip", "-q", "-r", "-P", PASSWORD, os.path.join(out, "info_zip_deflate.zip")] + ascii_items, tree)
+    run(["zip", "-q", "-r", "-0", "-P", PASSWORD, os.path.join(out, "info_zip_stored.zip")] + ascii_items, tree)
+    for em in ("AES128", "AES192", "AES256", "ZipCrypto"):
+        run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=" + em, os.path.join(out, "7z_%s.zip" % em.lower())] + everything, tree)
+    run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=AES256", "-mm=Copy", os.path.join(out, "7z_aes256_stored.zip")] + everything, tree)
+    # One archive, one password, both schemes and both methods.
+    mixed = os.path.join(out, "mixed.zip")
+    run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "-mm=Copy", mixed, "readme.txt", "数据"], tree)
+    run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=AES256", "-mm=Deflate", mixed, "bin"], tree)
+
+    corrupt_entry(os.path.join(out, "info_zip_deflate.zip"), os.path.join(out, "damaged_traditional.zip"), "readme.txt")
+    corrupt_entry(os.path.join(out, "7z_aes256_stored.zip"), os.path.join(out, "damaged_aes.zip"), "readme.txt")
+    real_crc = lambda info: zlib.crc32(open(os.path.join(tree, info.filename), "rb").read())
+    set_aes_version_1(os.path.join(out, "7z_aes256.zip"), os.path.join(out, "aes_v1.zip"), real_crc)
+    set_aes_version_1(os.path.join(out, "7z_aes256.zip"), os.path.join(out, "aes_v1_bad_crc.zip"), lambda info: 0x12345678)
+
+    python_archives(out, tree)
+    for name in ("shrink.zip", "reduce.zip", "implode.zip", "first.txt"):
+        shutil.copy(os.path.join(LEGACY, name), out)
+
+
+if __name__ == "__main__":
+    main()
