@@ -1,0 +1,49 @@
+// Scripting interface of the host build's HTTP transport (http_transport_fake.cpp): tests say what
+// each URL path answers and read back every request that was made, in order. Safe to use from
+// worker threads. Host build only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace net::fake {
+
+struct Answer {
+  int status = 200;
+  std::string body;               // bytes of the body
+  bool unreachable = false;       // no answer at all: the request fails as if nobody listened
+  bool announceLength = true;     // false: no Content-Length
+  std::int64_t breakAfter = -1;   // >= 0: the body breaks off with an error after this many bytes
+  bool stallAfterBreak = false;   // with breakAfter: the break is a receive timeout, not an error
+  bool honourRange = true;        // a request with a range gets 206 and the rest of the body
+};
+
+struct Request {
+  std::wstring url;               // as sent, query included
+  bool acceptJson = false;
+  std::int64_t rangeFrom = 0;
+  int connectTimeoutMs = 0;
+  bool tls = false;
+
+  std::wstring Path() const;      // the part after the host, before "?"
+  std::wstring Query() const;     // the part after the first "?", empty when there is none
+};
+
+// Every request to path (the URL's part after the host, without query) gets answer, until
+// changed. A list is used one answer per request, the last one repeating. Unscripted paths get a
+// 404 with an empty body.
+void SetAnswer(const std::wstring& path, const Answer& answer);
+void SetAnswers(const std::wstring& path, const std::vector<Answer>& answers);
+
+// A JSON answer with status 200.
+Answer Json(const std::string& body);
+
+std::vector<Request> Requests();
+// Requests whose path is path, in order.
+std::vector<Request> RequestsTo(const std::wstring& path);
+
+// Forgets every answer and request.
+void Reset();
+
+}  // namespace net::fake

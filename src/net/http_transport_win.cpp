@@ -1,0 +1,127 @@
+// HTTP GET on WinHTTP (synchronous mode): one session, connection and request per call.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cwchar>
+#include <string>
+#include <utility>
+
+#include "net/http_transport.h"
+
+namespace net {
+namespace {
+
+class InternetHandle {
+ public:
+  InternetHandle() = default;
+  explicit InternetHandle(HINTERNET h) : h_(h) {}
+  ~InternetHandle() {
+    if (h_) WinHttpCloseHandle(h_);
+  }
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+  InternetHandle& operator=(InternetHandle&& other) noexcept {
+    std::swap(h_, other.h_);
+    return *this;
+  }
+  HINTERNET get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+
+ private:
+  HINTERNET h_ = nullptr;
+};
+
+// The system's proxy configuration: WinHTTP's automatic mode (Windows 8.1 and later) follows the
+// user's settings; older systems fall back to WinHTTP's own default configuration.
+HINTERNET OpenSession() {
+  constexpr DWORD kAutomaticProxy = 4;  // WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
+  HINTERNET s = WinHttpOpen(nullptr, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!s) s = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  return s;
+}
+
+class WinHttpStream : public HttpStream {
+ public:
+  WinHttpStream(InternetHandle&& session, InternetHandle&& connection, InternetHandle&& request, int status,
+                std::int64_t length)
+      : status_(status), length_(length) {
+    session_ = std::move(session);
+    connection_ = std::move(connection);
+    request_ = std::move(request);
+  }
+
+  int Status() const override { return status_; }
+  std::int64_t ContentLength() const override { return length_; }
+
+  long Read(std::uint8_t* buffer, std::size_t size) override {
+    DWORD got = 0;
+    if (!WinHttpReadData(request_.get(), buffer, static_cast<DWORD>(size), &got))
+      return GetLastError() == ERROR_WINHTTP_TIMEOUT ? kReadTimedOut : kReadFailed;
+    return static_cast<long>(got);
+  }
+
+ private:
+  // Closed in reverse order of opening.
+  InternetHandle session_;
+  InternetHandle connection_;
+  InternetHandle request_;
+  int status_;
+  std::int64_t length_;
+};
+
+std::int64_t QueryContentLength(HINTERNET request) {
+  wchar_t text[32];
+  DWORD size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return -1;
+  wchar_t* end = nullptr;
+  long long n = std::wcstoll(text, &end, 10);
+  return (end == text || n < 0) ? -1 : n;
+}
+
+}  // namespace
+
+std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOptions& options) {
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) || parts.dwHostNameLength == 0)
+    return nullptr;
+  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+  std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
+  target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (target.empty()) target = L"/";
+  const bool tls = UsesTls(url);
+
+  InternetHandle session(OpenSession());
+  if (!session) return nullptr;
+  const int connectMs = options.connectTimeoutMs;
+  WinHttpSetTimeouts(session.get(), connectMs, connectMs, options.receiveTimeoutMs, options.receiveTimeoutMs);
+  InternetHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+  if (!connection) return nullptr;
+  InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES, tls ? WINHTTP_FLAG_SECURE : 0));
+  if (!request) return nullptr;
+
+  std::wstring headers;
+  if (options.acceptJson) headers += L"Accept: application/json\r\n";
+  if (options.rangeFrom > 0) headers += L"Range: bytes=" + std::to_wstring(options.rangeFrom) + L"-\r\n";
+  if (!WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !WinHttpReceiveResponse(request.get(), nullptr))
+    return nullptr;
+
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+    return nullptr;
+  const std::int64_t length = QueryContentLength(request.get());
+  return std::make_unique<WinHttpStream>(std::move(session), std::move(connection), std::move(request),
+                                         static_cast<int>(status), length);
+}
+
+}  // namespace net

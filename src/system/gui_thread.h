@@ -1,0 +1,31 @@
+// Hand-off of calls from worker threads to the GUI thread. A worker that must run something on the
+// GUI thread (a completion or progress callback) hands it over and blocks until the GUI thread has
+// run it. The GUI thread serves these hand-offs whenever it processes its message queue: in its
+// message loop, in modal loops, and in ProcessPendingMessages, which long operations call.
+//
+// Windows build: a message-only window of ours receives the call through SendMessage, which the
+// system delivers to the GUI thread whenever it retrieves messages. Host build: a queue that tests
+// pump through the same two functions.
+#pragma once
+
+#include <functional>
+
+namespace sys {
+
+// Makes the calling thread the GUI thread. Idempotent; the worker starters call it (they run on
+// the GUI thread), so nothing else has to.
+void InitGuiThread();
+
+// Runs call on the GUI thread and returns once it has run. On the GUI thread itself the call runs
+// at once. An exception thrown by call is swallowed: it never crosses threads.
+void RunOnGuiThread(const std::function<void()>& call);
+
+// Serves everything that is waiting (window messages and hand-offs) and returns. False when a quit
+// request is pending (it stays pending for the message loop).
+bool ProcessPendingMessages();
+
+// Waits up to timeoutMs for a message or hand-off to arrive, then serves what is waiting, as
+// ProcessPendingMessages does. For wait loops that should not spin.
+bool WaitAndProcessMessages(unsigned timeoutMs);
+
+}  // namespace sys

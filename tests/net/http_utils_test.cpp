@@ -1,0 +1,158 @@
+// API transport on the scripted fake: URL assembly, results, body decoding, worker requests.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "net/http_fake.h"
+#include "net/http_utils.h"
+#include "support/pump.h"
+#include "system/worker_thread.h"
+
+namespace {
+
+using testsupport::PumpUntil;
+
+TEST(BuildRequestUrl, QuestionMarkAndLeadingAmpersandRules) {
+  struct Case {
+    const wchar_t* url;
+    const wchar_t* params;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"http://h/x", L"&a=1&b=2", L"http://h/x?a=1&b=2"},
+      {L"http://h/x?", L"a=1", L"http://h/x?a=1"},
+      {L"http://h/x?k=v", L"a=1", L"http://h/x?k=va=1"},  // appended without separator
+      {L"http://h/x", L"", L"http://h/x?"},
+      {L"http://h/x", L"&&a=1", L"http://h/x?&a=1"},       // only one "&" goes
+  };
+  for (const auto& c : cases) EXPECT_EQ(net::BuildRequestUrl(c.url, c.params), c.expected) << c.url << L" " << c.params;
+}
+
+TEST(EncodeQueryValue, UnreservedStayOthersArePercentEncodedUtf8) {
+  struct Case {
+    const wchar_t* value;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"brisklens_win", L"brisklens_win"},
+      {L"1.0.3-beta~2", L"1.0.3-beta~2"},
+      {L"3F2504E04F8911D39A0C0305E82C33016a", L"3F2504E04F8911D39A0C0305E82C33016a"},
+      {L"a&b=c#d", L"a%26b%3Dc%23d"},
+      {L"x y+z/", L"x%20y%2Bz%2F"},
+      {L"\u4e2d", L"%E4%B8%AD"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(net::EncodeQueryValue(c.value), c.expected) << c.value;
+}
+
+class HttpRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override { net::fake::Reset(); }
+  void TearDown() override { net::fake::Reset(); }
+};
+
+TEST_F(HttpRequestTest, ResultAndBodyByAnswer) {
+  struct Case {
+    const char* name;
+    net::fake::Answer answer;
+    bool result;
+    std::wstring body;
+  };
+  net::fake::Answer unreachable;
+  unreachable.unreachable = true;
+  net::fake::Answer broken;
+  broken.body = R"({"code":0})";
+  broken.breakAfter = 4;
+  net::fake::Answer timedOut = broken;
+  timedOut.stallAfterBreak = true;
+  const Case cases[] = {
+      {"200 with JSON", {200, R"({"code":0})"}, true, LR"({"code":0})"},
+      {"204 without body", {204, ""}, true, L""},
+      {"299 is still 2xx", {299, "x"}, true, L"x"},
+      {"404", {404, "not found"}, false, L""},
+      {"500", {500, "oops"}, false, L""},
+      {"300 not followed", {300, "choose"}, false, L""},
+      {"199", {199, "x"}, false, L""},
+      {"nobody listens", unreachable, false, L""},
+      {"body breaks off", broken, false, L""},
+      {"body stalls", timedOut, false, L""},
+      {"UTF-8 text", {200, "\xe4\xb8\x80\xe9\x94\xae\xe5\xae\x89\xe8\xa3\x85 ok"}, true, L"\u4e00\u952e\u5b89\u88c5 ok"},
+  };
+  for (const auto& c : cases) {
+    net::fake::SetAnswer(L"/api/x", c.answer);
+    std::wstring body = L"stale";
+    EXPECT_EQ(net::HttpRequest(L"http://127.0.0.1:1/api/x", L"a=1", net::kMethodGet, 5000, body), c.result) << c.name;
+    EXPECT_EQ(body, c.body) << c.name;
+  }
+}
+
+TEST_F(HttpRequestTest, SendsAcceptJsonConnectTimeoutAndTlsByScheme) {
+  net::fake::SetAnswer(L"/api/x", net::fake::Json("{}"));
+  std::wstring body;
+  net::HttpRequest(L"HTTPS://example.test/api/x", L"&a=1", net::kMethodGet, 5000, body);
+  net::HttpRequest(L"http://example.test/api/x", L"a=2", net::kMethodGet, 1234, body);
+  const auto requests = net::fake::Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].url, L"HTTPS://example.test/api/x?a=1");
+  EXPECT_TRUE(requests[0].tls);
+  EXPECT_TRUE(requests[0].acceptJson);
+  EXPECT_EQ(requests[0].connectTimeoutMs, 5000);
+  EXPECT_FALSE(requests[1].tls);
+  EXPECT_EQ(requests[1].connectTimeoutMs, 1234);
+}
+
+TEST_F(HttpRequestTest, OnlyGetIsSupported) {
+  net::fake::SetAnswer(L"/api/x", net::fake::Json("{}"));
+  std::wstring body;
+  EXPECT_FALSE(net::HttpRequest(L"http://h/api/x", L"", 2, 5000, body));
+  EXPECT_TRUE(net::fake::Requests().empty());
+}
+
+TEST_F(HttpRequestTest, BlockingHttpGetReturnsTheAnswer) {
+  net::fake::SetAnswer(L"/api/x", net::fake::Json(R"({"code":1})"));
+  std::wstring body;
+  EXPECT_TRUE(net::HttpGet(L"http://h/api/x", L"a=1", body, false));
+  EXPECT_EQ(body, LR"({"code":1})");
+  ASSERT_EQ(net::fake::Requests().size(), 1u);
+  EXPECT_EQ(net::fake::Requests()[0].connectTimeoutMs, net::kConnectTimeoutMs);
+}
+
+TEST_F(HttpRequestTest, HttpGetOnAWorkerReturnsAtOnceAndTheWorkerFreesItself) {
+  sys::InitGuiThread();
+  const int before = sys::WorkerThread::LiveCount();
+  net::fake::Answer unreachable;
+  unreachable.unreachable = true;
+  net::fake::SetAnswer(L"/api/report/install", unreachable);
+  std::wstring body = L"untouched";
+  EXPECT_TRUE(net::HttpGet(L"http://h/api/report/install", L"a=1", body, true));
+  EXPECT_EQ(body, L"untouched");
+  EXPECT_TRUE(PumpUntil([&] { return sys::WorkerThread::LiveCount() == before; }));
+  EXPECT_EQ(net::fake::RequestsTo(L"/api/report/install").size(), 1u);
+}
+
+TEST_F(HttpRequestTest, WorkerCompletionRunsOnTheGuiThreadWithBodyAndResult) {
+  sys::InitGuiThread();
+  net::fake::SetAnswer(L"/ok", net::fake::Json("fine"));
+  net::fake::SetAnswer(L"/bad", {500, "no"});
+  struct Outcome {
+    bool done = false;
+    std::wstring body;
+    bool success = false;
+    std::thread::id thread;
+  } ok, bad;
+  auto into = [](Outcome& o) {
+    return [&o](net::THttpThread* sender, const std::wstring& body, bool success) {
+      EXPECT_NE(sender, nullptr);
+      o = {true, body, success, std::this_thread::get_id()};
+    };
+  };
+  net::StartHttpThread(L"http://h/ok", L"", net::kMethodGet, 5000, into(ok));
+  net::StartHttpThread(L"http://h/bad", L"", net::kMethodGet, 5000, into(bad));
+  EXPECT_TRUE(PumpUntil([&] { return ok.done && bad.done; }));
+  EXPECT_TRUE(ok.success);
+  EXPECT_EQ(ok.body, L"fine");
+  EXPECT_EQ(ok.thread, std::this_thread::get_id());
+  EXPECT_FALSE(bad.success);
+  EXPECT_EQ(bad.body, L"");
+}
+
+}  // namespace
