@@ -1,9 +1,11 @@
-# add_unit_test(<name> SOURCES ... [LIBS ...] [HOST_ONLY | WINE_ONLY] [LABELS ...] [RUN_SERIAL])
+# add_unit_test(<name> SOURCES ... [LIBS ...] [HOST_ONLY | WINE_ONLY] [LABELS ...] [RUN_SERIAL]
+#               [WRAPPER command ...])
 #
 # One GoogleTest executable per area. The host build runs it natively (test "host.<name>"); the
 # windows build cross-compiles the same sources and ctest runs them under Wine in the build's
 # isolated prefix (test "wine.<name>", label "wine"). The host build's ctest also runs the windows
-# build's tests, so one ctest run covers both.
+# build's tests, so one ctest run covers both. A WRAPPER command gets the test's command line as
+# its arguments (tools/devserver/with-devserver gives the test a development server).
 
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Isolated Wine prefix of the Wine tests")
 set(WINE_RUN "${CMAKE_SOURCE_DIR}/scripts/wine-run")
@@ -25,7 +27,7 @@ endif()
 set(WINE_TEST_ENV "WINEPREFIX=${WINE_PREFIX}")
 
 function(add_unit_test name)
-  cmake_parse_arguments(T "HOST_ONLY;WINE_ONLY;RUN_SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "HOST_ONLY;WINE_ONLY;RUN_SERIAL" "" "SOURCES;LIBS;LABELS;WRAPPER" ${ARGN})
   if((T_HOST_ONLY AND WIN32) OR (T_WINE_ONLY AND NOT WIN32))
     return()
   endif()
@@ -34,14 +36,14 @@ function(add_unit_test name)
   target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests")
   target_compile_definitions(${name} PRIVATE TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   if(WIN32)
-    add_test(NAME wine.${name} COMMAND "${WINE_RUN}" "$<TARGET_FILE:${name}>")
+    add_test(NAME wine.${name} COMMAND ${T_WRAPPER} "${WINE_RUN}" "$<TARGET_FILE:${name}>")
     set_tests_properties(wine.${name} PROPERTIES LABELS "wine;${T_LABELS}" ENVIRONMENT "${WINE_TEST_ENV}"
       WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" TIMEOUT 600)
     if(T_RUN_SERIAL)
       set_tests_properties(wine.${name} PROPERTIES RUN_SERIAL TRUE)
     endif()
   else()
-    add_test(NAME host.${name} COMMAND ${name})
+    add_test(NAME host.${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
     set_tests_properties(host.${name} PROPERTIES LABELS "host;${T_LABELS}" TIMEOUT 600
       WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
   endif()

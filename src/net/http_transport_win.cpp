@@ -11,6 +11,8 @@
 namespace net {
 namespace {
 
+constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
+
 class InternetHandle {
  public:
   InternetHandle() = default;
@@ -55,8 +57,11 @@ class WinHttpStream : public HttpStream {
 
   long Read(std::uint8_t* buffer, std::size_t size) override {
     DWORD got = 0;
-    if (!WinHttpReadData(request_.get(), buffer, static_cast<DWORD>(size), &got))
-      return GetLastError() == ERROR_WINHTTP_TIMEOUT ? kReadTimedOut : kReadFailed;
+    if (!WinHttpReadData(request_.get(), buffer, static_cast<DWORD>(size), &got)) {
+      // Wine reports the socket's own timeout code instead of WinHTTP's.
+      const DWORD error = GetLastError();
+      return (error == ERROR_WINHTTP_TIMEOUT || error == kSocketTimedOut) ? kReadTimedOut : kReadFailed;
+    }
     return static_cast<long>(got);
   }
 

@@ -1,0 +1,150 @@
+// Download worker on WinHTTP against the development server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "net/down_thread.h"
+#include "net/download_file.h"
+#include "support/devserver.h"
+#include "support/pump.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using testsupport::DevServerControl;
+using testsupport::DevServerLog;
+using testsupport::DevServerUrl;
+
+struct Outcome {
+  std::vector<std::int64_t> begins;
+  std::int64_t lastWork = -1;
+  bool finished = false;
+  std::int64_t code = 0;
+};
+
+bool IsBlob(const fs::path& file, std::uint64_t size) {
+  std::ifstream in(file, std::ios::binary);
+  std::string data{std::istreambuf_iterator<char>(in), {}};
+  if (data.size() != size) return false;
+  for (std::uint64_t i = 0; i < size; ++i)
+    if (static_cast<std::uint8_t>(data[i]) != testsupport::BlobByte(i)) return false;
+  return true;
+}
+
+class DownWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = DevServerUrl();
+    ASSERT_FALSE(base_.empty()) << "run through tools/devserver/with-devserver";
+    ASSERT_NE(DevServerControl(L"reset"), L"");
+    sys::InitGuiThread();
+    dir_ = fs::temp_directory_path() / "down_wine_test";
+    fs::remove_all(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Set(const std::wstring& params) { ASSERT_NE(DevServerControl(L"set", params), L""); }
+
+  Outcome Run(net::TDownThread* thread, const std::wstring& url, const fs::path& file) {
+    Outcome o;
+    thread->SetOnWorkBegin([&](net::TDownThread*, std::int64_t total) { o.begins.push_back(total); });
+    thread->SetOnWork([&](net::TDownThread*, std::int64_t count) { o.lastWork = count; });
+    thread->SetOnFinish([&](net::TDownThread*, std::int64_t code) {
+      o.finished = true;
+      o.code = code;
+    });
+    thread->SetURL(url);
+    thread->SetFileName(file.wstring());
+    net::CreateFoldersFor(file.wstring());
+    thread->Resume();
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return o.finished; }, 60000));
+    return o;
+  }
+
+  Outcome Run(const std::wstring& url, const fs::path& file) {
+    Outcome o;
+    net::StartDownThread(
+        url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { o.begins.push_back(total); },
+        [&](net::TDownThread*, std::int64_t count) { o.lastWork = count; },
+        [&](net::TDownThread*, std::int64_t code) {
+          o.finished = true;
+          o.code = code;
+        });
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return o.finished; }, 60000));
+    return o;
+  }
+
+  std::wstring base_;
+  fs::path dir_;
+};
+
+TEST_F(DownWineTest, DownloadsIntoANewFolderTree) {
+  const auto file = dir_ / L"a" / L"b" / L"\u5b89\u88c5" / L"p.zip";
+  const Outcome o = Run(base_ + L"/blob/300000", file);
+  EXPECT_EQ(o.code, 200);
+  EXPECT_EQ(o.begins, std::vector<std::int64_t>{300000});
+  EXPECT_EQ(o.lastWork, 300000);
+  EXPECT_TRUE(IsBlob(file, 300000));
+}
+
+TEST_F(DownWineTest, ErrorStatusesGiveMinusTwoAndNoFile) {
+  for (const wchar_t* status : {L"404", L"500", L"300", L"301"}) {
+    Set(std::wstring(L"pkg_status=") + status);
+    const auto file = dir_ / L"p.zip";
+    const Outcome o = Run(base_ + L"/blob/1000", file);
+    EXPECT_EQ(o.code, net::kDownloadFailed) << status;
+    EXPECT_FALSE(fs::exists(file)) << status;
+  }
+}
+
+TEST_F(DownWineTest, ADroppedConnectionIsResumed) {
+  Set(L"drop_at=100000&drop_times=2");
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(base_ + L"/blob/1000000", file);
+  EXPECT_EQ(o.code, 200);
+  EXPECT_TRUE(IsBlob(file, 1000000));
+  EXPECT_EQ(DevServerLog().size(), 3u);
+  EXPECT_EQ(o.begins.size(), 1u);
+}
+
+TEST_F(DownWineTest, RedirectToAnotherHostNameIsFollowed) {
+  Set(L"redirect_host=localhost");
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(base_ + L"/blob/70000", file);
+  EXPECT_EQ(o.code, 200);
+  EXPECT_TRUE(IsBlob(file, 70000));
+  EXPECT_EQ(DevServerLog().size(), 2u);
+}
+
+TEST_F(DownWineTest, NoContentLengthAnnouncesZero) {
+  Set(L"no_length=1");
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(base_ + L"/blob/150000", file);
+  EXPECT_EQ(o.code, 200);
+  EXPECT_EQ(o.begins, std::vector<std::int64_t>{0});
+  EXPECT_TRUE(IsBlob(file, 150000));
+}
+
+TEST_F(DownWineTest, AStallEndsTheTransfer) {
+  Set(L"stall_at=5000&stall_seconds=15");
+  auto* thread = new net::TDownThread(true);
+  thread->SetStallTimeoutMs(1500);
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(thread, base_ + L"/blob/100000", file);
+  EXPECT_EQ(o.code, net::kDownloadFailed);
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(DevServerLog().size(), 1u);
+}
+
+TEST_F(DownWineTest, UnreachableServerGivesMinusTwo) {
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(L"http://127.0.0.1:1/p.zip", file);
+  EXPECT_EQ(o.code, net::kDownloadFailed);
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(o.begins.empty());
+}
+
+}  // namespace

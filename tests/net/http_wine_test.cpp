@@ -1,0 +1,121 @@
+// HTTP transport on WinHTTP against the development server.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "net/http_utils.h"
+#include "support/devserver.h"
+#include "support/pump.h"
+#include "system/worker_thread.h"
+
+namespace {
+
+using testsupport::DevServerControl;
+using testsupport::DevServerLog;
+using testsupport::DevServerUrl;
+
+class HttpWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = DevServerUrl();
+    ASSERT_FALSE(base_.empty()) << "run through tools/devserver/with-devserver";
+    ASSERT_NE(DevServerControl(L"reset"), L"");
+  }
+  std::wstring Port() const { return base_.substr(base_.rfind(L':') + 1); }
+  std::wstring base_;
+};
+
+TEST_F(HttpWineTest, StatusDecidesResultAndBody) {
+  struct Case {
+    const wchar_t* path;
+    bool result;
+    std::wstring body;
+  } cases[] = {
+      {L"/test/status/200", true, L"status 200\n"},
+      {L"/test/status/204", true, L""},
+      {L"/test/status/404", false, L""},
+      {L"/test/status/500", false, L""},
+      {L"/test/status/300", false, L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring body = L"stale";
+    EXPECT_EQ(net::HttpRequest(base_ + c.path, L"", net::kMethodGet, 5000, body), c.result) << c.path;
+    EXPECT_EQ(body, c.body) << c.path;
+  }
+}
+
+TEST_F(HttpWineTest, NonAsciiUtf8BodyComesBackIntact) {
+  std::wstring body;
+  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/utf8", L"", net::kMethodGet, 5000, body));
+  EXPECT_EQ(body, L"\u4e00\u952e\u5b89\u88c5 ok \u2713 \U0001D11E");
+}
+
+TEST_F(HttpWineTest, RedirectToAnotherHostNameIsFollowed) {
+  std::wstring body;
+  const std::wstring target = L"http://localhost:" + Port() + L"/test/utf8";
+  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/redirect", L"to=" + net::EncodeQueryValue(target), net::kMethodGet,
+                               5000, body));
+  EXPECT_EQ(body.substr(0, 4), L"\u4e00\u952e\u5b89\u88c5");
+}
+
+TEST_F(HttpWineTest, SendsTheQueryExactlyAndAcceptsJson) {
+  std::wstring body;
+  ASSERT_TRUE(net::HttpRequest(base_ + L"/api/report/install", L"&soft_id=a_b&curr_ver=1.0&proc=&kid=7",
+                               net::kMethodGet, 5000, body));
+  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/headers", L"", net::kMethodGet, 5000, body));
+  EXPECT_NE(body.find(L"Accept: application/json"), std::wstring::npos) << body;
+  const auto log = DevServerLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], L"/api/report/install?soft_id=a_b&curr_ver=1.0&proc=&kid=7");
+}
+
+TEST_F(HttpWineTest, UnreachablePortFailsWithinTheConnectTimeout) {
+  // Port 1 on loopback: nothing listens there.
+  const auto start = std::chrono::steady_clock::now();
+  std::wstring body = L"stale";
+  EXPECT_FALSE(net::HttpRequest(L"http://127.0.0.1:1/api/x", L"", net::kMethodGet, 5000, body));
+  EXPECT_EQ(body, L"");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+}
+
+TEST_F(HttpWineTest, UpperCaseHttpsSchemeSpeaksTlsAndFailsAgainstPlainHttp) {
+  std::wstring body;
+  const std::wstring rest = base_.substr(4);  // "://127.0.0.1:PORT"
+  EXPECT_TRUE(net::HttpRequest(L"http" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  EXPECT_FALSE(net::HttpRequest(L"HTTPS" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  EXPECT_FALSE(net::HttpRequest(L"https" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  // The plain request reached the handler; the TLS attempts did not (they never made a valid request).
+  EXPECT_EQ(DevServerLog().size(), 1u);
+}
+
+TEST_F(HttpWineTest, WorkerWithoutCallbackCompletesAndFreesItself) {
+  sys::InitGuiThread();
+  const int before = sys::WorkerThread::LiveCount();
+  std::wstring body = L"untouched";
+  EXPECT_TRUE(net::HttpGet(base_ + L"/api/report/preinstall", L"soft_id=x", body, true));
+  EXPECT_EQ(body, L"untouched");
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return sys::WorkerThread::LiveCount() == before; }));
+  EXPECT_EQ(DevServerLog(), std::vector<std::wstring>{L"/api/report/preinstall?soft_id=x"});
+}
+
+TEST_F(HttpWineTest, WorkerCallbackRunsOnTheGuiThread) {
+  sys::InitGuiThread();
+  bool done = false, success = false;
+  std::wstring got;
+  const auto gui = std::this_thread::get_id();
+  std::thread::id ranOn;
+  net::StartHttpThread(base_ + L"/test/status/200", L"", net::kMethodGet, 5000,
+                       [&](net::THttpThread*, const std::wstring& body, bool ok) {
+                         done = true;
+                         success = ok;
+                         got = body;
+                         ranOn = std::this_thread::get_id();
+                       });
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return done; }));
+  EXPECT_TRUE(success);
+  EXPECT_EQ(got, L"status 200\n");
+  EXPECT_EQ(ranOn, gui);
+}
+
+}  // namespace
