@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace net::fake {
@@ -25,6 +26,7 @@ struct Request {
   std::int64_t rangeFrom = 0;
   int connectTimeoutMs = 0;
   bool tls = false;
+  std::thread::id thread;         // the thread that sent it
 
   std::wstring Path() const;      // the part after the host, before "?"
   std::wstring Query() const;     // the part after the first "?", empty when there is none

@@ -69,7 +69,8 @@ void Reset() {
 // Takes the answer for a request and records the request.
 Answer Take(const std::wstring& url, const HttpGetOptions& options) {
   std::lock_guard lock(g_mutex);
-  g_requests.push_back(Request{url, options.acceptJson, options.rangeFrom, options.connectTimeoutMs, UsesTls(url)});
+  g_requests.push_back(Request{url, options.acceptJson, options.rangeFrom, options.connectTimeoutMs, UsesTls(url),
+                               std::this_thread::get_id()});
   auto it = g_scripts.find(PathOf(url));
   if (it == g_scripts.end() || it->second.answers.empty()) {
     Answer notFound;

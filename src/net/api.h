@@ -1,0 +1,72 @@
+// TAPI: the client of the maker's API server. It carries the identity that every request repeats
+// (product, version, source, keyword id, device code), parses the server's JSON envelope, asks
+// where the package can be downloaded and sends the install and uninstall reports.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <string_view>
+
+namespace net {
+
+// The API server's base URL that this build was configured with (CMake INSTALLER_API_BASE_URL).
+std::wstring DefaultApiBaseUrl();
+
+// The device code of a GUID in its braced text form ("{8-4-4-4-12}", upper-case hex): its 32 hex
+// digits followed by the first two lower-case hex digits of the MD5 of the 38 characters.
+std::wstring DeviceCodeFromGuidText(std::wstring_view guidText);
+
+class TAPI {
+ public:
+  // Reads or creates the device code (getGlobalGUID). baseUrl is the server's base URL, without a
+  // trailing "/".
+  TAPI(std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
+       std::wstring baseUrl = DefaultApiBaseUrl());
+
+  // The device code: HKCU "SOFTWARE\vornhalt" value "guid", else the product's key's "guid", else a
+  // new code written under the maker's key. A code that cannot be written is still used.
+  std::wstring getGlobalGUID();
+
+  // Parses an answer body: false for an empty body or one that does not begin with a complete JSON
+  // value (text after it is ignored). Otherwise jsData is the member "data" (null when absent) and
+  // retCode the member "code" as an integer (a decimal string counts; anything else gives 0).
+  static bool getJsonObject(const std::wstring& strData, nlohmann::json& jsData, int& retCode);
+
+  // The download lookup (blocking). True when the server accepted it; url and ver are then the
+  // members of "data" (empty when absent) and ver becomes the version of later reports. On false
+  // url, ver and the version are left as they are.
+  bool GetSoftDownloadInfo(std::wstring& url, std::wstring& ver);
+
+  void ReportPreInstall();                                       // on a worker
+  void ReportInstall();                                          // on a worker
+  void ReportInstallFail(const std::wstring& reason, int errCode);  // blocking
+  void ReportEvent(const std::wstring& eventName, bool byThread);
+  void ReportInstallEnd();                                       // "install_end", blocking
+  // On a worker, with localVersion as curr_ver; an empty version raises EGeneralError
+  // "curr version=null" and sends nothing.
+  void ReportUninstall(const std::wstring& localVersion);
+
+  const std::wstring& SoftId() const { return FSoftId; }
+  const std::wstring& CurrVer() const { return FCurrVer; }
+  const std::wstring& KeywordID() const { return FKeywordID; }
+  const std::wstring& FromSource() const { return FFromSource; }
+  const std::wstring& Guid() const { return FGuid; }
+  // The member "sha256" of the last accepted lookup's data; empty when it had none.
+  const std::wstring& DownloadSha256() const { return FDownloadSha256; }
+
+ private:
+  // soft_id, curr_ver (the given version), source and device_code, each "k=v" joined by "&".
+  std::wstring IdentityParams(const std::wstring& version) const;
+  std::wstring Endpoint(std::wstring_view path) const;
+
+  std::wstring FSoftId;
+  std::wstring FCurrVer;
+  std::wstring FKeywordID;
+  std::wstring FFromSource;
+  std::wstring FGuid;
+  std::wstring FDownloadSha256;
+  std::wstring baseUrl_;
+};
+
+}  // namespace net

@@ -1,0 +1,281 @@
+// API client on the scripted transport and the in-memory registry: device code, envelope parsing,
+// parameter strings, lookup outcomes.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "common/strings.h"
+#include "net/api.h"
+#include "net/guid.h"
+#include "net/http_fake.h"
+#include "support/pump.h"
+#include "system/registry_fake.h"
+#include "system/registry_strings.h"
+#include "system/worker_thread.h"
+
+namespace {
+
+using sys::RegRoot;
+namespace reg_fake = sys::fake_registry;
+
+constexpr wchar_t kBase[] = L"http://api.test";
+constexpr wchar_t kMakerKey[] = L"SOFTWARE\\vornhalt";
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\brisklens_win";
+
+TEST(DeviceCode, FromTheGuidTextForm) {
+  EXPECT_EQ(net::DeviceCodeFromGuidText(L"{3F2504E0-4F89-11D3-9A0C-0305E82C3301}"),
+            L"3F2504E04F8911D39A0C0305E82C33016a");
+}
+
+TEST(DeviceCode, NewCodesAre32UpperAnd2LowerHexDigitsAndDiffer) {
+  const std::wstring a = net::DeviceCodeFromGuidText(net::NewGuidText());
+  const std::wstring b = net::DeviceCodeFromGuidText(net::NewGuidText());
+  const std::wregex form(L"[0-9A-F]{32}[0-9a-f]{2}");
+  EXPECT_TRUE(std::regex_match(a, form)) << a;
+  EXPECT_TRUE(std::regex_match(b, form)) << b;
+  EXPECT_NE(a, b);
+}
+
+TEST(GetJsonObject, EnvelopesAsATable) {
+  struct Case {
+    const wchar_t* body;
+    bool result;
+    int code;
+    const char* data;  // dump of jsData, when result is true
+  } cases[] = {
+      {LR"({"code":0,"data":{}})", true, 0, "{}"},
+      {LR"({"data":{"url":"u"}})", true, 0, R"({"url":"u"})"},
+      {LR"({"code":1})", true, 1, "null"},
+      {LR"({"code":"7","data":1})", true, 7, "1"},
+      {LR"({"code":"-3"})", true, -3, "null"},
+      {LR"({"code":"abc"})", true, 0, "null"},
+      {LR"({"code":"1x"})", true, 0, "null"},
+      {LR"({"code":null})", true, 0, "null"},
+      {LR"({"code":true})", true, 0, "null"},
+      {LR"({"code":2.9})", true, 2, "null"},
+      {LR"(  {"code":5} and then some text)", true, 5, "null"},
+      {LR"({"code":0}{"code":9})", true, 0, "null"},
+      {LR"([1,2])", true, 0, "null"},
+      {LR"({"data":{"ver":"中文"}})", true, 0, "{\"ver\":\"\xe4\xb8\xad\xe6\x96\x87\"}"},
+      {L"", false, 0, nullptr},
+      {L"   ", false, 0, nullptr},
+      {L"<html>not json</html>", false, 0, nullptr},
+      {LR"({"code":0)", false, 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    nlohmann::json data = "untouched";
+    int code = 42;
+    EXPECT_EQ(net::TAPI::getJsonObject(c.body, data, code), c.result) << c.body;
+    if (c.result) {
+      EXPECT_EQ(code, c.code) << c.body;
+      EXPECT_EQ(data.dump(), c.data) << c.body;
+    } else {
+      EXPECT_EQ(code, 42) << c.body;
+      EXPECT_EQ(data, "untouched") << c.body;
+    }
+  }
+}
+
+class ApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    net::fake::Reset();
+    reg_fake::Reset();
+    sys::InitGuiThread();
+  }
+  void TearDown() override {
+    WaitForWorkers();
+    net::fake::Reset();
+    reg_fake::Reset();
+  }
+  static void WaitForWorkers() {
+    EXPECT_TRUE(testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; }));
+  }
+  static net::TAPI MakeApi(const std::wstring& deviceCode = L"DC01") {
+    sys::WriteRegString(RegRoot::CurrentUser, kMakerKey, L"guid", deviceCode);
+    return net::TAPI(L"web1", L"brisklens_win", L"1.0.3", L"42", kBase);
+  }
+};
+
+TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
+  struct Case {
+    const char* name;
+    std::function<void(net::TAPI&)> call;
+    std::wstring url;
+    bool blocking;
+  } cases[] = {
+      {"lookup",
+       [](net::TAPI& a) {
+         std::wstring u, v;
+         a.GetSoftDownloadInfo(u, v);
+       },
+       L"http://api.test/api/config/soft_down?soft_id=brisklens_win&source=web1", true},
+      {"preinstall", [](net::TAPI& a) { a.ReportPreInstall(); },
+       L"http://api.test/api/report/preinstall?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01&kid=42",
+       false},
+      {"install", [](net::TAPI& a) { a.ReportInstall(); },
+       L"http://api.test/api/report/install?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01&kid=42",
+       false},
+      {"install_fail", [](net::TAPI& a) { a.ReportInstallFail(L"run_exe_failed", -2); },
+       L"http://api.test/api/report/install_fail?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01"
+       L"&reason=run_exe_failed&err=-2&proc=&kid=42",
+       true},
+      {"event on a worker", [](net::TAPI& a) { a.ReportEvent(L"install_end", true); },
+       L"http://api.test/api/report/event?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01"
+       L"&event_id=install_end&kid=42",
+       false},
+      {"install_end", [](net::TAPI& a) { a.ReportInstallEnd(); },
+       L"http://api.test/api/report/event?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01"
+       L"&event_id=install_end&kid=42",
+       true},
+      {"uninstall", [](net::TAPI& a) { a.ReportUninstall(L"0.9"); },
+       L"http://api.test/api/report/uninstall?soft_id=brisklens_win&curr_ver=0.9&source=web1&device_code=DC01&kid=42",
+       false},
+  };
+  for (const auto& c : cases) {
+    net::fake::Reset();
+    net::TAPI api = MakeApi();
+    c.call(api);
+    if (c.blocking) {
+      ASSERT_EQ(net::fake::Requests().size(), 1u) << c.name << ": not sent before returning";
+    }
+    WaitForWorkers();
+    const auto requests = net::fake::Requests();
+    ASSERT_EQ(requests.size(), 1u) << c.name;
+    EXPECT_EQ(requests[0].url, c.url) << c.name;
+    EXPECT_EQ(requests[0].thread == std::this_thread::get_id(), c.blocking) << c.name;
+  }
+}
+
+TEST_F(ApiTest, ValuesThatAreNotUnreservedAreEncoded) {
+  sys::WriteRegString(RegRoot::CurrentUser, kMakerKey, L"guid", L"DC01");
+  net::TAPI api(L"web 1", L"brisklens_win", L"1.0", L"a&b#c=\u4e2d", kBase);
+  api.ReportInstallFail(L"unzip_failed", 0);
+  ASSERT_EQ(net::fake::Requests().size(), 1u);
+  EXPECT_EQ(net::fake::Requests()[0].Query(),
+            L"soft_id=brisklens_win&curr_ver=1.0&source=web%201&device_code=DC01&reason=unzip_failed&err=0&proc="
+            L"&kid=a%26b%23c%3D%E4%B8%AD");
+}
+
+TEST_F(ApiTest, UninstallWithoutVersionRaisesAndSendsNothing) {
+  net::TAPI api = MakeApi();
+  try {
+    api.ReportUninstall(L"");
+    ADD_FAILURE() << "no error raised";
+  } catch (const common::EGeneralError& e) {
+    EXPECT_EQ(e.Message(), L"curr version=null");
+  }
+  WaitForWorkers();
+  EXPECT_TRUE(net::fake::Requests().empty());
+}
+
+TEST_F(ApiTest, LookupOutcomes) {
+  net::fake::Answer unreachable;
+  unreachable.unreachable = true;
+  struct Case {
+    const char* name;
+    net::fake::Answer answer;
+    bool result;
+    std::wstring url, ver, currVer, sha256;
+  } cases[] = {
+      {"accepted", net::fake::Json(R"({"code":0,"data":{"url":"http://p/x.zip","ver":"2.0"}})"), true,
+       L"http://p/x.zip", L"2.0", L"2.0", L""},
+      {"with digest", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"2.1","sha256":"ab12"}})"), true, L"u",
+       L"2.1", L"2.1", L"ab12"},
+      {"empty url", net::fake::Json(R"({"code":0,"data":{"url":"","ver":"2.0"}})"), true, L"", L"2.0", L"2.0", L""},
+      {"no url member", net::fake::Json(R"({"code":"0","data":{"ver":"2.0"}})"), true, L"", L"2.0", L"2.0", L""},
+      {"no data", net::fake::Json(R"({"code":0})"), true, L"", L"", L"", L""},
+      {"refused", net::fake::Json(R"({"code":1,"data":{"url":"u","ver":"9"}})"), false, L"keep", L"keep", L"1.0.3",
+       L""},
+      {"refused as text", net::fake::Json(R"({"code":"1"})"), false, L"keep", L"keep", L"1.0.3", L""},
+      {"not JSON", net::fake::Json("<html>"), false, L"keep", L"keep", L"1.0.3", L""},
+      {"server error", {500, R"({"code":0,"data":{"url":"u","ver":"9"}})"}, false, L"keep", L"keep", L"1.0.3", L""},
+      {"no server", unreachable, false, L"keep", L"keep", L"1.0.3", L""},
+  };
+  for (const auto& c : cases) {
+    net::fake::Reset();
+    net::fake::SetAnswer(L"/api/config/soft_down", c.answer);
+    net::TAPI api = MakeApi();
+    std::wstring url = L"keep", ver = L"keep";
+    EXPECT_EQ(api.GetSoftDownloadInfo(url, ver), c.result) << c.name;
+    EXPECT_EQ(url, c.url) << c.name;
+    EXPECT_EQ(ver, c.ver) << c.name;
+    EXPECT_EQ(api.CurrVer(), c.currVer) << c.name;
+    EXPECT_EQ(api.DownloadSha256(), c.sha256) << c.name;
+  }
+}
+
+TEST_F(ApiTest, ReportsAfterALookupCarryTheServersVersion) {
+  net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"3.1"}})"));
+  net::TAPI api = MakeApi();
+  std::wstring url, ver;
+  api.ReportInstall();
+  WaitForWorkers();
+  ASSERT_TRUE(api.GetSoftDownloadInfo(url, ver));
+  api.ReportInstallFail(L"download_zip_fail", 0);
+  const auto install = net::fake::RequestsTo(L"/api/report/install");
+  const auto fail = net::fake::RequestsTo(L"/api/report/install_fail");
+  ASSERT_EQ(install.size(), 1u);
+  ASSERT_EQ(fail.size(), 1u);
+  EXPECT_TRUE(common::HasSubStr(L"&curr_ver=1.0.3&", install[0].url));
+  EXPECT_TRUE(common::HasSubStr(L"&curr_ver=3.1&", fail[0].url));
+}
+
+class DeviceCodeRegistry : public ApiTest {
+ protected:
+  static void Put(const wchar_t* key, std::optional<std::wstring> value) {
+    if (value) sys::WriteRegString(RegRoot::CurrentUser, key, L"guid", *value);
+  }
+  static std::optional<std::wstring> Stored(const wchar_t* key) {
+    const auto v = reg_fake::GetValue(RegRoot::CurrentUser, key, L"guid");
+    if (!v) return std::nullopt;
+    return sys::reg::StringFromData(v->data);
+  }
+};
+
+TEST_F(DeviceCodeRegistry, MakersKeyFirstThenProductsKeyNeitherWritten) {
+  struct Case {
+    const char* name;
+    std::optional<std::wstring> maker, product;
+    std::wstring expected;
+  } cases[] = {
+      {"maker's key wins", L"MAKERCODE", L"PRODUCTCODE", L"MAKERCODE"},
+      {"product's key as fallback", std::nullopt, L"PRODUCTCODE", L"PRODUCTCODE"},
+      {"empty maker value counts as missing", L"", L"PRODUCTCODE", L"PRODUCTCODE"},
+      {"any stored form is used unchanged", L" odd{-}value ", std::nullopt, L" odd{-}value "},
+  };
+  for (const auto& c : cases) {
+    reg_fake::Reset();
+    Put(kMakerKey, c.maker);
+    Put(kProductKey, c.product);
+    net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", kBase);
+    EXPECT_EQ(api.Guid(), c.expected) << c.name;
+    EXPECT_EQ(Stored(kMakerKey), c.maker) << c.name << ": maker's key changed";
+    EXPECT_EQ(Stored(kProductKey), c.product) << c.name << ": product's key changed";
+  }
+}
+
+TEST_F(DeviceCodeRegistry, ValueOfAnotherTypeReadsAsMissing) {
+  reg_fake::PutValue(RegRoot::CurrentUser, kMakerKey, L"guid", {sys::reg::kRegDword, {1, 0, 0, 0}});
+  Put(kProductKey, L"PRODUCTCODE");
+  EXPECT_EQ(net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid(), L"PRODUCTCODE");
+}
+
+TEST_F(DeviceCodeRegistry, FirstRunGeneratesStoresUnderTheMakersKeyAndLaterRunsReadItBack) {
+  const std::wstring first = net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid();
+  EXPECT_TRUE(std::regex_match(first, std::wregex(L"[0-9A-F]{32}[0-9a-f]{2}"))) << first;
+  EXPECT_EQ(Stored(kMakerKey), first);
+  EXPECT_EQ(Stored(kProductKey), std::nullopt);
+  EXPECT_TRUE(reg_fake::KeyExists(RegRoot::CurrentUser, kProductKey));  // the read created it
+  EXPECT_EQ(net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid(), first);
+}
+
+TEST_F(DeviceCodeRegistry, ACodeThatCannotBeStoredIsStillUsed) {
+  reg_fake::DenyWritesBelow(RegRoot::CurrentUser, kMakerKey);
+  const std::wstring code = net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid();
+  EXPECT_EQ(code.size(), 34u);
+  EXPECT_EQ(Stored(kMakerKey), std::nullopt);
+}
+
+}  // namespace
