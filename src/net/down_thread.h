@@ -14,7 +14,8 @@ class TDownThread;
 
 // Total announced for the body; 0 when the server announced no length.
 using TOnWorkBeginEvent = std::function<void(TDownThread* sender, std::int64_t workCountMax)>;
-// Bytes written so far; at most one call per 64 KiB received, and one for the final count.
+// Bytes written so far: one call per hundredth of the announced total (at least 64 KiB apart) and
+// one for the final count.
 using TOnWorkEvent = std::function<void(TDownThread* sender, std::int64_t workCount)>;
 // -2 for every failure (the file is gone then), otherwise the final HTTP status.
 using TOnDownFinishEvent = std::function<void(TDownThread* sender, std::int64_t responseCode)>;
@@ -24,7 +25,8 @@ inline constexpr int kDownloadRunning = -1;
 
 class TDownThread : public sys::WorkerThread {
  public:
-  static constexpr std::int64_t kNotifyEvery = 64 * 1024;
+  static constexpr std::int64_t kMinNotifyStep = 64 * 1024;
+  static constexpr std::int64_t kNotifySteps = 100;
   static constexpr int kResumeAttempts = 3;
   static constexpr int kConnectTimeoutMs = 10000;
   static constexpr int kDefaultStallTimeoutMs = 60000;

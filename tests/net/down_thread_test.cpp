@@ -67,21 +67,29 @@ class DownThreadTest : public ::testing::Test {
 };
 
 TEST_F(DownThreadTest, StreamsTheBodyWithAnnouncedTotalAndCoarseProgress) {
-  const std::string body = Pattern(300 * 1024 + 17);
-  net::fake::SetAnswer(L"/files/p.zip", {200, body});
-  const auto file = dir_ / "p.zip";
-  const Download d = Run(file);
-  EXPECT_EQ(d.code, 200);
-  EXPECT_EQ(ReadAll(file), body);
-  EXPECT_EQ(d.begins, std::vector<std::int64_t>{static_cast<std::int64_t>(body.size())});
-  ASSERT_FALSE(d.works.empty());
-  EXPECT_EQ(d.works.back(), static_cast<std::int64_t>(body.size()));
-  // At least 64 KiB between notifications, except for the final count.
-  for (std::size_t i = 0; i + 1 < d.works.size(); ++i) {
-    const std::int64_t previous = i == 0 ? 0 : d.works[i - 1];
-    EXPECT_GE(d.works[i] - previous, net::TDownThread::kNotifyEvery);
+  // Small bodies are notified every 64 KiB, large ones every hundredth.
+  struct Case {
+    std::size_t size;
+    std::int64_t step;
+  } cases[] = {{300 * 1024 + 17, 64 * 1024}, {10'000'000, 100'000}};
+  for (const auto& c : cases) {
+    net::fake::Reset();
+    const std::string body = Pattern(c.size);
+    net::fake::SetAnswer(L"/files/p.zip", {200, body});
+    const auto file = dir_ / "p.zip";
+    const Download d = Run(file);
+    EXPECT_EQ(d.code, 200);
+    EXPECT_EQ(ReadAll(file), body);
+    EXPECT_EQ(d.begins, std::vector<std::int64_t>{static_cast<std::int64_t>(c.size)});
+    ASSERT_FALSE(d.works.empty());
+    EXPECT_EQ(d.works.back(), static_cast<std::int64_t>(c.size));
+    // At least a step between notifications, except for the final count.
+    for (std::size_t i = 0; i + 1 < d.works.size(); ++i) {
+      const std::int64_t previous = i == 0 ? 0 : d.works[i - 1];
+      EXPECT_GE(d.works[i] - previous, c.step) << c.size;
+    }
+    EXPECT_LE(d.works.size(), c.size / c.step + 1) << c.size;
   }
-  EXPECT_LE(d.works.size(), body.size() / net::TDownThread::kNotifyEvery + 1);
 }
 
 TEST_F(DownThreadTest, FailuresGiveMinusTwoAndLeaveNoFile) {

@@ -23,6 +23,19 @@ struct Outcome {
   std::int64_t lastWork = -1;
   bool finished = false;
   std::int64_t code = 0;
+
+  net::TOnWorkBeginEvent OnBegin() {
+    return [this](net::TDownThread*, std::int64_t total) { begins.push_back(total); };
+  }
+  net::TOnWorkEvent OnWork() {
+    return [this](net::TDownThread*, std::int64_t count) { lastWork = count; };
+  }
+  net::TOnDownFinishEvent OnFinish() {
+    return [this](net::TDownThread*, std::int64_t responseCode) {
+      finished = true;
+      code = responseCode;
+    };
+  }
 };
 
 bool IsBlob(const fs::path& file, std::uint64_t size) {
@@ -50,12 +63,9 @@ class DownWineTest : public ::testing::Test {
 
   Outcome Run(net::TDownThread* thread, const std::wstring& url, const fs::path& file) {
     Outcome o;
-    thread->SetOnWorkBegin([&](net::TDownThread*, std::int64_t total) { o.begins.push_back(total); });
-    thread->SetOnWork([&](net::TDownThread*, std::int64_t count) { o.lastWork = count; });
-    thread->SetOnFinish([&](net::TDownThread*, std::int64_t code) {
-      o.finished = true;
-      o.code = code;
-    });
+    thread->SetOnWorkBegin(o.OnBegin());
+    thread->SetOnWork(o.OnWork());
+    thread->SetOnFinish(o.OnFinish());
     thread->SetURL(url);
     thread->SetFileName(file.wstring());
     net::CreateFoldersFor(file.wstring());
@@ -66,13 +76,7 @@ class DownWineTest : public ::testing::Test {
 
   Outcome Run(const std::wstring& url, const fs::path& file) {
     Outcome o;
-    net::StartDownThread(
-        url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { o.begins.push_back(total); },
-        [&](net::TDownThread*, std::int64_t count) { o.lastWork = count; },
-        [&](net::TDownThread*, std::int64_t code) {
-          o.finished = true;
-          o.code = code;
-        });
+    net::StartDownThread(url, file.wstring(), o.OnBegin(), o.OnWork(), o.OnFinish());
     EXPECT_TRUE(testsupport::PumpUntil([&] { return o.finished; }, 60000));
     return o;
   }
