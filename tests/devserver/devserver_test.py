@@ -1,0 +1,157 @@
+"""The development server's own behaviour: lookup answers, request log, package faults."""
+
+import http.client
+import json
+import os
+import pathlib
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.request
+
+SERVER = pathlib.Path(__file__).resolve().parents[2] / "tools" / "devserver" / "devserver.py"
+
+
+def blob(offset, size):
+    return bytes(((i * 131) + i // 65536) % 256 for i in range(offset, offset + size))
+
+
+class DevServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        root = pathlib.Path(cls.dir.name)
+        (root / "files").mkdir()
+        (root / "files" / "package.zip").write_bytes(b"PK" + bytes(range(256)) * 40)
+        (root / "secret.txt").write_text("outside")
+        port_file = root / "port"
+        cls.log_file = root / "requests.log"
+        cls.proc = subprocess.Popen([sys.executable, str(SERVER), "--port", "0", "--port-file", str(port_file),
+                                     "--files", str(root / "files"), "--log", str(cls.log_file)],
+                                    stdout=subprocess.DEVNULL)
+        for _ in range(100):
+            if port_file.exists():
+                break
+            time.sleep(0.05)
+        cls.port = int(port_file.read_text())
+        cls.base = "http://127.0.0.1:%d" % cls.port
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.proc.terminate()
+        cls.proc.wait()
+        cls.dir.cleanup()
+
+    def setUp(self):
+        self.get("/_control/reset")
+
+    def get(self, path, headers=None):
+        """(status, headers, body); the body as far as it arrived."""
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        conn.request("GET", path, headers=headers or {})
+        resp = conn.getresponse()
+        try:
+            body = resp.read()
+        except http.client.IncompleteRead as e:
+            body = e.partial
+        conn.close()
+        return resp.status, resp.headers, body
+
+    def set(self, query):
+        status, _, _ = self.get("/_control/set?" + query)
+        self.assertEqual(status, 200)
+
+    def test_lookup_answers(self):
+        package = self.base + "/files/package.zip"
+        cases = [
+            ("", {"code": 0, "data": {"url": package, "ver": "1.0.0"}}),
+            ("lookup=code1", {"code": 1, "data": {"url": package, "ver": "1.0.0"}}),
+            ("lookup=empty_url&ver=2.0", {"code": 0, "data": {"url": "", "ver": "2.0"}}),
+            ("lookup=no_data", {"code": 0}),
+            ("code=7", {"code": 7, "data": {"url": package, "ver": "1.0.0"}}),
+            ("code=x1", {"code": "x1", "data": {"url": package, "ver": "1.0.0"}}),
+            ("url=http://a/b.zip&sha256=ab", {"code": 0, "data": {"url": "http://a/b.zip", "ver": "1.0.0",
+                                                                  "sha256": "ab"}}),
+        ]
+        for settings, expected in cases:
+            with self.subTest(settings=settings):
+                self.get("/_control/reset")
+                if settings:
+                    self.set(settings)
+                status, _, body = self.get("/api/config/soft_down?soft_id=a&source=b")
+                self.assertEqual(status, 200)
+                self.assertEqual(json.loads(body), expected)
+        self.set("lookup=not_json")
+        self.assertRaises(ValueError, json.loads, self.get("/api/config/soft_down")[2])
+        self.set("lookup=status500")
+        self.assertEqual(self.get("/api/config/soft_down")[0], 500)
+
+    def test_requests_are_logged_in_order_with_their_exact_query(self):
+        paths = ["/api/report/preinstall?soft_id=a&curr_ver=1.0&proc=&kid=%26x",
+                 "/api/config/soft_down?soft_id=a&source=b", "/files/package.zip"]
+        for p in paths:
+            self.get(p)
+        self.get("/_control/log")  # control requests are not recorded
+        self.assertEqual(self.get("/_control/log")[2].decode().splitlines(), paths)
+        self.assertEqual(self.log_file.read_text().splitlines(), paths)
+        self.get("/_control/clear-log")
+        self.assertEqual(self.get("/_control/log")[2], b"")
+
+    def test_files_are_served_with_ranges_and_nothing_outside_the_folder(self):
+        data = (pathlib.Path(self.dir.name) / "files" / "package.zip").read_bytes()
+        status, headers, body = self.get("/files/package.zip")
+        self.assertEqual((status, body, headers["Content-Length"]), (200, data, str(len(data))))
+        status, headers, body = self.get("/files/package.zip", {"Range": "bytes=100-"})
+        self.assertEqual((status, body), (206, data[100:]))
+        self.assertEqual(headers["Content-Range"], "bytes 100-%d/%d" % (len(data) - 1, len(data)))
+        self.assertEqual(self.get("/files/../secret.txt")[0], 404)
+        self.assertEqual(self.get("/files/%2e%2e/secret.txt")[0], 404)
+        self.assertEqual(self.get("/files/missing.zip")[0], 404)
+
+    def test_package_faults(self):
+        self.assertEqual(self.get("/blob/200000")[2], blob(0, 200000))
+        for status in (300, 301, 404, 500):
+            self.set("pkg_status=%d" % status)
+            got, headers, _ = self.get("/blob/1000")
+            self.assertEqual(got, status)
+            self.assertEqual(headers["Location"] is None, status != 300)
+        self.get("/_control/reset")
+
+        self.set("drop_at=1000&drop_times=2")
+        self.assertEqual(self.get("/blob/5000")[2], blob(0, 1000))
+        self.assertEqual(self.get("/blob/5000", {"Range": "bytes=1000-"})[2], blob(1000, 1000))
+        self.assertEqual(self.get("/blob/5000", {"Range": "bytes=2000-"})[2], blob(2000, 3000))
+
+        self.set("drop_at=-1&no_length=1")
+        status, headers, body = self.get("/blob/70000")
+        self.assertEqual((status, headers["Content-Length"], body), (200, None, blob(0, 70000)))
+
+        self.set("no_length=0&redirect_host=localhost")
+        status, headers, _ = self.get("/blob/10")
+        self.assertEqual(status, 302)
+        self.assertEqual(headers["Location"], "http://localhost:%d/blob/10" % self.port)
+
+    def test_stall_holds_the_body_back(self):
+        self.set("stall_at=100&stall_seconds=5")
+        conn = socket.create_connection(("127.0.0.1", self.port), timeout=1.5)
+        conn.sendall(b"GET /blob/1000 HTTP/1.0\r\n\r\n")
+        received = b""
+        with self.assertRaises(socket.timeout):
+            while True:
+                chunk = conn.recv(65536)
+                if not chunk:
+                    break
+                received += chunk
+        conn.close()
+        self.assertTrue(received.endswith(blob(0, 100)), received[-20:])
+
+    def test_unknown_setting_is_refused(self):
+        self.assertEqual(self.get("/_control/set?no_such=1")[0], 400)
+
+
+if __name__ == "__main__":
+    unittest.main()
