@@ -59,12 +59,13 @@ TEST_F(HttpWineTest, RedirectToAnotherHostNameIsFollowed) {
   EXPECT_EQ(body.substr(0, 4), L"\u4e00\u952e\u5b89\u88c5");
 }
 
-TEST_F(HttpWineTest, SendsTheQueryExactlyAndAcceptsJson) {
+TEST_F(HttpWineTest, SendsTheQueryExactlyAcceptsJsonAndNamesNoAgent) {
   std::wstring body;
   ASSERT_TRUE(net::HttpRequest(base_ + L"/api/report/install", L"&soft_id=a_b&curr_ver=1.0&proc=&kid=7",
                                net::kMethodGet, 5000, body));
   ASSERT_TRUE(net::HttpRequest(base_ + L"/test/headers", L"", net::kMethodGet, 5000, body));
   EXPECT_NE(body.find(L"Accept: application/json"), std::wstring::npos) << body;
+  EXPECT_EQ(body.find(L"User-Agent"), std::wstring::npos) << body;
   const auto log = DevServerLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], L"/api/report/install?soft_id=a_b&curr_ver=1.0&proc=&kid=7");
