@@ -1,0 +1,95 @@
+// libFuzzer target of the ZIP reader and the package extraction. Each input is read as an
+// archive twice: in memory, every entry decoded with the package password into a sink that keeps
+// nothing; then from disk through ExtractPackage into a folder inside a sandbox, after which the
+// sandbox must hold nothing but the archive and what landed in that folder. Built and run by
+// scripts/fuzz-zip.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "net/unzip_package.h"
+#include "net/zip_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMaxDiskOutput = 16 * 1024 * 1024;
+
+class MemoryInput : public net::ZipInput {
+ public:
+  MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    if (offset > size_ || out.size() > size_ - offset) return false;
+    if (!out.empty()) std::memcpy(out.data(), data_ + offset, out.size());
+    return true;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+const fs::path& Sandbox() {
+  static const fs::path path = [] {
+    fs::path p = fs::temp_directory_path() / ("zip-fuzz-" + std::to_string(getpid()));
+    fs::remove_all(p);
+    fs::create_directories(p / "box" / "dest");
+    return p;
+  }();
+  return path;
+}
+
+// Aborts when anything in the sandbox lies outside the archive file and the destination folder.
+void CheckSandbox(const fs::path& sandbox) {
+  const fs::path archive = sandbox / "archive.zip";
+  const fs::path box = sandbox / "box";
+  const fs::path dest = box / "dest";
+  for (auto it = fs::recursive_directory_iterator(sandbox); it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path& p = it->path();
+    if (p == archive || p == box || p == dest) continue;
+    const auto [end, _] = std::mismatch(dest.begin(), dest.end(), p.begin(), p.end());
+    if (end != dest.end()) {
+      std::fprintf(stderr, "written outside the destination: %s\n", p.c_str());
+      std::abort();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  MemoryInput input(data, size);
+  net::ZipReader reader(input);
+  if (reader.Open() != net::ZipDirectoryStatus::Ok) return 0;
+  std::uint64_t declared = 0;
+  for (const net::ZipEntry& entry : reader.Entries()) {
+    net::ZipDiscardSink discard;
+    reader.Extract(entry, "402615", discard);
+    declared += entry.uncompressedSize;
+  }
+  // Decoders never write more than an entry's declared size; larger claims stay in memory.
+  if (declared > kMaxDiskOutput) return 0;
+
+  const fs::path& sandbox = Sandbox();
+  if (FILE* f = std::fopen((sandbox / "archive.zip").c_str(), "wb")) {
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
+  const fs::path dest = sandbox / "box" / "dest";
+  net::ExtractPackage((sandbox / "archive.zip").wstring(), dest.wstring(), "402615", [](int percent) {
+    if (percent < 0 || percent > 100) std::abort();
+  });
+  CheckSandbox(sandbox);
+  std::error_code ec;
+  for (const auto& item : fs::directory_iterator(dest, ec)) {
+    fs::permissions(item.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(item.path(), ec);
+  }
+  return 0;
+}
