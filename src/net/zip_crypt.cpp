@@ -1,6 +1,8 @@
 #include "net/zip_crypt.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <zlib.h>
 
 namespace net {
@@ -12,6 +14,20 @@ constexpr std::size_t kKeystreamSize = 64 * 1024;
 
 crypto::ByteSpan AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// dst ^= src, eight bytes at a time (the buffers never overlap).
+void XorInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, dst + i, 8);
+    std::memcpy(&b, src + i, 8);
+    a ^= b;
+    std::memcpy(dst + i, &a, 8);
+  }
+  for (; i < n; ++i) dst[i] ^= src[i];
 }
 
 // The key derivation gives the two keys and the verifier in one run.
@@ -27,16 +43,30 @@ ZipTraditionalSource::ZipTraditionalSource(ZipByteSource& in, std::string_view p
   for (char c : password) Update(static_cast<std::uint8_t>(c));
 }
 
-void ZipTraditionalSource::Update(std::uint8_t plain) {
-  static const z_crc_t* table = get_crc_table();
-  keys_[0] = table[(keys_[0] ^ plain) & 0xFF] ^ (keys_[0] >> 8);
-  keys_[1] = (keys_[1] + (keys_[0] & 0xFF)) * 134775813u + 1;
-  keys_[2] = table[(keys_[2] ^ (keys_[1] >> 24)) & 0xFF] ^ (keys_[2] >> 8);
-}
+namespace {
 
-std::uint8_t ZipTraditionalSource::NextKeyByte() const {
-  const std::uint32_t t = (keys_[2] | 2) & 0xFFFF;
-  return static_cast<std::uint8_t>((t * (t ^ 1)) >> 8);
+// The cipher's state; kept in locals while a block is deciphered, so that the compiler need not
+// assume that the bytes written change it.
+struct TraditionalKeys {
+  std::uint32_t k0, k1, k2;
+
+  void Update(const z_crc_t* table, std::uint8_t plain) {
+    k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+    k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+  }
+  std::uint8_t KeyByte() const {
+    const std::uint32_t t = (k2 | 2) & 0xFFFF;
+    return static_cast<std::uint8_t>((t * (t ^ 1)) >> 8);
+  }
+};
+
+}  // namespace
+
+void ZipTraditionalSource::Update(std::uint8_t plain) {
+  TraditionalKeys keys{keys_[0], keys_[1], keys_[2]};
+  keys.Update(get_crc_table(), plain);
+  keys_[0] = keys.k0, keys_[1] = keys.k1, keys_[2] = keys.k2;
 }
 
 bool ZipTraditionalSource::CheckHeader(std::uint8_t check) {
@@ -52,11 +82,15 @@ bool ZipTraditionalSource::CheckHeader(std::uint8_t check) {
 
 std::size_t ZipTraditionalSource::Read(std::span<std::uint8_t> out) {
   const std::size_t n = in_.Read(out);
+  const z_crc_t* table = get_crc_table();
+  TraditionalKeys keys{keys_[0], keys_[1], keys_[2]};
+  std::uint8_t* p = out.data();
   for (std::size_t i = 0; i < n; ++i) {
-    const auto plain = static_cast<std::uint8_t>(out[i] ^ NextKeyByte());
-    Update(plain);
-    out[i] = plain;
+    const auto plain = static_cast<std::uint8_t>(p[i] ^ keys.KeyByte());
+    keys.Update(table, plain);
+    p[i] = plain;
   }
+  keys_[0] = keys.k0, keys_[1] = keys.k1, keys_[2] = keys.k2;
   return n;
 }
 
@@ -64,15 +98,20 @@ std::size_t ZipAesSource::SaltSize(std::uint8_t strength) {
   return strength >= 1 && strength <= 3 ? 4 + 4 * static_cast<std::size_t>(strength) : 0;
 }
 
-ZipAesSource::ZipAesSource(ZipByteSource& ciphertext, std::string_view password, crypto::ByteSpan salt)
-    : ZipAesSource(ciphertext, DeriveAesMaterial(password, salt), salt.size() * 2) {}
+ZipAesSource::ZipAesSource(ZipByteSource& ciphertext, std::uint64_t size, std::string_view password,
+                           crypto::ByteSpan salt)
+    : ZipAesSource(ciphertext,
+                   static_cast<std::size_t>(std::min<std::uint64_t>(kKeystreamSize, (size + 15) / 16 * 16)),
+                   DeriveAesMaterial(password, salt), salt.size() * 2) {}
 
-ZipAesSource::ZipAesSource(ZipByteSource& ciphertext, const crypto::Bytes& material, std::size_t keySize)
+ZipAesSource::ZipAesSource(ZipByteSource& ciphertext, std::size_t keystreamSize, const crypto::Bytes& material,
+                           std::size_t keySize)
     : in_(ciphertext),
       aes_(crypto::ByteSpan(material).first(keySize)),
       hmac_(crypto::ByteSpan(material).subspan(keySize, keySize)),
-      keystream_(kKeystreamSize),
-      keystreamPos_(kKeystreamSize) {
+      counters_(keystreamSize),
+      keystream_(keystreamSize),
+      keystreamPos_(keystreamSize) {
   std::copy_n(material.begin() + static_cast<std::ptrdiff_t>(2 * keySize), kVerifierSize, verifier_.begin());
 }
 
@@ -81,13 +120,20 @@ bool ZipAesSource::VerifierMatches(crypto::ByteSpan stored) const {
 }
 
 void ZipAesSource::RefillKeystream() {
-  // Counter blocks hold a little-endian block number starting at 1; AES of them is the keystream.
-  std::fill(keystream_.begin(), keystream_.end(), 0);
-  for (std::size_t at = 0; at < keystream_.size(); at += crypto::Aes::kBlockSize) {
-    std::uint64_t c = ++counter_;
-    for (int i = 0; i < 8; ++i, c >>= 8) keystream_[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c);
+  // Counter blocks hold a little-endian block number starting at 1 (the upper half stays zero);
+  // AES of them is the keystream.
+  std::uint64_t counter = counter_;
+  std::uint8_t* block = counters_.data();
+  for (std::size_t at = 0; at < counters_.size(); at += crypto::Aes::kBlockSize) {
+    std::uint64_t c = ++counter;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(block + at, &c, sizeof c);
+    } else {
+      for (std::size_t i = 0; i < 8; ++i, c >>= 8) block[at + i] = static_cast<std::uint8_t>(c);
+    }
   }
-  aes_.Encrypt(keystream_, keystream_);
+  counter_ = counter;
+  aes_.Encrypt(counters_, keystream_);
   keystreamPos_ = 0;
 }
 
@@ -96,10 +142,9 @@ std::size_t ZipAesSource::Read(std::span<std::uint8_t> out) {
   hmac_.Update(out.first(n));
   for (std::size_t i = 0; i < n;) {
     if (keystreamPos_ == keystream_.size()) RefillKeystream();
+    if (keystream_.empty()) break;
     const std::size_t k = std::min(n - i, keystream_.size() - keystreamPos_);
-    const std::uint8_t* ks = keystream_.data() + keystreamPos_;
-    std::uint8_t* p = out.data() + i;
-    for (std::size_t j = 0; j < k; ++j) p[j] ^= ks[j];
+    XorInto(out.data() + i, keystream_.data() + keystreamPos_, k);
     keystreamPos_ += k;
     i += k;
   }

@@ -21,8 +21,7 @@ class ZipTraditionalSource : public ZipByteSource {
   std::size_t Read(std::span<std::uint8_t> out) override;
 
  private:
-  void Update(std::uint8_t plain);
-  std::uint8_t NextKeyByte() const;
+  void Update(std::uint8_t plain);  // for the password's bytes
 
   ZipByteSource& in_;
   std::uint32_t keys_[3] = {0x12345678, 0x23456789, 0x34567890};
@@ -37,8 +36,9 @@ class ZipAesSource : public ZipByteSource {
   // strength 1, 2, 3 for 128, 192, 256-bit keys; 0 for any other value.
   static std::size_t SaltSize(std::uint8_t strength);
 
-  // Derives the cipher key, the authentication key and the password verifier.
-  ZipAesSource(ZipByteSource& ciphertext, std::string_view password, crypto::ByteSpan salt);
+  // Derives the cipher key, the authentication key and the password verifier. The keystream is
+  // made in blocks of up to 64 KiB, no larger than the ciphertext (of size bytes) needs.
+  ZipAesSource(ZipByteSource& ciphertext, std::uint64_t size, std::string_view password, crypto::ByteSpan salt);
   bool Valid() const { return aes_.Valid(); }
   bool VerifierMatches(crypto::ByteSpan stored) const;
   std::size_t Read(std::span<std::uint8_t> out) override;
@@ -46,7 +46,7 @@ class ZipAesSource : public ZipByteSource {
   crypto::Bytes Mac();
 
  private:
-  ZipAesSource(ZipByteSource& ciphertext, const crypto::Bytes& material, std::size_t keySize);
+  ZipAesSource(ZipByteSource& ciphertext, std::size_t keystreamSize, const crypto::Bytes& material, std::size_t keySize);
   void RefillKeystream();
 
   ZipByteSource& in_;
@@ -54,6 +54,7 @@ class ZipAesSource : public ZipByteSource {
   crypto::HmacSha1 hmac_;
   std::array<std::uint8_t, kVerifierSize> verifier_{};
   std::uint64_t counter_ = 0;
+  std::vector<std::uint8_t> counters_;
   std::vector<std::uint8_t> keystream_;
   std::size_t keystreamPos_ = 0;
 };

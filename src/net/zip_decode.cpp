@@ -9,17 +9,27 @@
 namespace net {
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kInputSize = 64 * 1024;
+// Output is written in larger blocks: fewer calls to the file system for the same bytes.
+constexpr std::size_t kOutputSize = 1024 * 1024;
 
 ZipDecodeResult CopyStored(ZipByteSource& in, std::uint64_t size, ZipByteSink& out) {
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, kBufferSize)) + 1);
+  // One byte more than the content, so that content running long shows.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, kOutputSize)));
   std::uint64_t written = 0;
-  for (;;) {
-    const std::size_t n = in.Read(buffer);
-    if (n == 0) break;
-    if (n > size - written) return ZipDecodeResult::BadData;
-    if (!out.Write(std::span(buffer).first(n))) return ZipDecodeResult::WriteFailed;
-    written += n;
+  for (bool end = false; !end;) {
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+      const std::size_t n = in.Read(std::span(buffer).subspan(filled));
+      if (n == 0) {
+        end = true;
+        break;
+      }
+      filled += n;
+    }
+    if (filled > size - written) return ZipDecodeResult::BadData;
+    if (filled > 0 && !out.Write(std::span(buffer).first(filled))) return ZipDecodeResult::WriteFailed;
+    written += filled;
   }
   return written == size ? ZipDecodeResult::Ok : ZipDecodeResult::BadData;
 }
@@ -44,8 +54,9 @@ ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out)
   Inflater inflater;
   if (!inflater.ok()) return ZipDecodeResult::BadData;
   z_stream* z = inflater.get();
-  std::vector<std::uint8_t> input(kBufferSize);
-  std::vector<std::uint8_t> output(kBufferSize);
+  std::vector<std::uint8_t> input(kInputSize);
+  // No larger than the content: many small entries must not each cost a large buffer.
+  std::vector<std::uint8_t> output(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, kOutputSize)));
   std::uint64_t written = 0;
   int status = Z_OK;
   while (status != Z_STREAM_END) {

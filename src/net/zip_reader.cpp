@@ -13,18 +13,19 @@ constexpr std::uint16_t kStrongEncryptionFlag = 0x40;
 constexpr std::uint16_t kDataDescriptorFlag = 0x08;
 constexpr std::uint16_t kAeWithoutCrc = 2;
 
-// Passes content on and keeps its CRC-32.
+// Passes content on and keeps its CRC-32 (unless told that nobody will ask for it).
 class CrcSink : public ZipByteSink {
  public:
-  explicit CrcSink(ZipByteSink& out) : out_(out) {}
+  explicit CrcSink(ZipByteSink& out, bool enabled = true) : out_(out), enabled_(enabled) {}
   bool Write(std::span<const std::uint8_t> data) override {
-    crc_ = crc32_z(crc_, data.data(), data.size());
+    if (enabled_) crc_ = crc32_z(crc_, data.data(), data.size());
     return out_.Write(data);
   }
   std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
 
  private:
   ZipByteSink& out_;
+  bool enabled_;
   uLong crc_ = crc32_z(0, nullptr, 0);
 };
 
@@ -81,12 +82,15 @@ ZipEntryOutcome ZipReader::ExtractAes(const ZipEntry& entry, std::uint64_t dataO
   std::vector<std::uint8_t> header(saltSize + ZipAesSource::kVerifierSize);
   if (!input_.ReadAt(dataOffset, header)) return ZipEntryOutcome::Damaged;
   const crypto::ByteSpan salt = crypto::ByteSpan(header).first(saltSize);
-  ZipRangeSource range(input_, dataOffset + header.size(), entry.compressedSize - overhead, chunkLimit, onRead);
-  ZipAesSource decrypted(range, password, salt);
+  const std::uint64_t size = entry.compressedSize - overhead;
+  ZipRangeSource range(input_, dataOffset + header.size(), size, chunkLimit, onRead);
+  ZipAesSource decrypted(range, size, password, salt);
   if (!decrypted.Valid()) return ZipEntryOutcome::Unsupported;
   if (!decrypted.VerifierMatches(crypto::ByteSpan(header).subspan(saltSize))) return ZipEntryOutcome::WrongPassword;
 
-  CrcSink crc(out);
+  // AE-2 stores no CRC; the authentication code alone vouches for the data.
+  const bool checkCrc = entry.aesVersion != kAeWithoutCrc;
+  CrcSink crc(out, checkCrc);
   const ZipEntryOutcome outcome =
       FromDecode(DecodeZipData(entry.aesMethod, entry.flags, decrypted, entry.uncompressedSize, crc));
   if (outcome != ZipEntryOutcome::Extracted) return outcome;
@@ -100,7 +104,7 @@ ZipEntryOutcome ZipReader::ExtractAes(const ZipEntry& entry, std::uint64_t dataO
   }
   const crypto::Bytes mac = decrypted.Mac();
   if (!std::equal(stored.begin(), stored.end(), mac.begin(), mac.end())) return ZipEntryOutcome::Damaged;
-  if (entry.aesVersion != kAeWithoutCrc && crc.crc() != entry.crc32) return ZipEntryOutcome::Damaged;
+  if (checkCrc && crc.crc() != entry.crc32) return ZipEntryOutcome::Damaged;
   return ZipEntryOutcome::Extracted;
 }
 
