@@ -140,6 +140,10 @@ def python_archives(out, tree):
             info.external_attr = attr
             z.writestr(info, name.encode())
 
+    # Large enough (13 MB) that one percent spans several 64 KiB blocks.
+    with zipfile.ZipFile(os.path.join(out, "large_stored.zip"), "w") as z:
+        z.writestr("large.bin", random.Random(7).randbytes(13_000_000))
+
     # A directory whose size field overshoots the file.
     good = open(os.path.join(out, "info_zip_deflate.zip"), "rb").read()
     end = good.rfind(b"PK\x05\x06")
@@ -168,6 +172,7 @@ def main():
     run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=AES256", "-mm=Deflate", mixed, "bin"], tree)
 
     corrupt_entry(os.path.join(out, "info_zip_deflate.zip"), os.path.join(out, "damaged_traditional.zip"), "readme.txt")
+    corrupt_entry(os.path.join(out, "info_zip_stored.zip"), os.path.join(out, "damaged_stored.zip"), "readme.txt")
     corrupt_entry(os.path.join(out, "7z_aes256_stored.zip"), os.path.join(out, "damaged_aes.zip"), "readme.txt")
     real_crc = lambda info: zlib.crc32(open(os.path.join(tree, info.filename), "rb").read())
     set_aes_version_1(os.path.join(out, "7z_aes256.zip"), os.path.join(out, "aes_v1.zip"), real_crc)

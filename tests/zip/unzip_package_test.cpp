@@ -128,7 +128,8 @@ TEST(UnzipPackage, DamagedEntryIsSkippedAndLeavesTheOlderCopyAndNoPartialFile) {
     std::initializer_list<std::string> intact;
   };
   const DamageCase cases[] = {
-      {L"damaged_traditional.zip", {"bin/"}},    // Deflate data that fails to decode or its CRC
+      {L"damaged_traditional.zip", {"bin/"}},    // Deflate data that fails to decode
+      {L"damaged_stored.zip", {"bin/"}},         // Stored data: only the CRC tells
       {L"damaged_aes.zip", {"bin/", "数据/"}},  // AE-2: only the authentication code tells
   };
   for (const DamageCase& c : cases) {
@@ -197,16 +198,18 @@ TEST(UnzipPackage, AppliesStoredAttributes) {
 }
 
 TEST(UnzipPackage, ReportsEveryWholePercentInOrderAndAtLeastEvery64KiB) {
-  ScratchFolder dest("progress");
-  std::vector<int> calls;
-  ASSERT_TRUE(UnzipPackage(Archive(L"7z_aes256_stored.zip"), Wide(dest.path()), kPassword,
-                           [&](int percent) { calls.push_back(percent); }));
-  ASSERT_FALSE(calls.empty());
-  EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
-  EXPECT_EQ(calls.front(), 0);
-  EXPECT_EQ(calls.back(), 100);
-  EXPECT_EQ(std::set<int>(calls.begin(), calls.end()).size(), 101u);
-  EXPECT_GE(calls.size(), fs::file_size(Archives() / "7z_aes256_stored.zip") / (64 * 1024));
+  for (const wchar_t* archive : {L"7z_aes256_stored.zip", L"large_stored.zip"}) {
+    SCOPED_TRACE(common::WideToUtf8(archive));
+    ScratchFolder dest("progress");
+    std::vector<int> calls;
+    ASSERT_TRUE(UnzipPackage(Archive(archive), Wide(dest.path()), kPassword, [&](int percent) { calls.push_back(percent); }));
+    ASSERT_FALSE(calls.empty());
+    EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+    EXPECT_EQ(calls.front(), 0);
+    EXPECT_EQ(calls.back(), 100);
+    EXPECT_EQ(std::set<int>(calls.begin(), calls.end()).size(), 101u);
+    EXPECT_GE(calls.size(), fs::file_size(Archives() / PathOf(archive)) / (64 * 1024));
+  }
 }
 
 }  // namespace
