@@ -1,0 +1,56 @@
+// Starting and ending other processes: the installed program under the desktop user's token, the
+// hidden self-delete script under the program's own token, an elevated program with one argument,
+// the shell's "open" verb for files and web pages, and the termination of processes by name.
+// Process handles travel as integers (HANDLE values); 0 means no process.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sys {
+
+// The pseudo handle of the running process (GetCurrentProcess()).
+inline constexpr std::intptr_t kCurrentProcess = -1;
+
+inline constexpr int kSwHide = 0;
+inline constexpr int kSwShowNormal = 1;
+inline constexpr int kSwShowMaximized = 3;
+
+// True when the operating system's major version is above 5.
+bool IsVistaOrLater();
+
+// Starts commandLine (no separate program name) under a duplicate of the desktop shell's token
+// ("Explorer.exe"), or of the program's own token when useOwnToken; shown normally or hidden; in
+// currentDir unless it is empty. Result: the process handle, or its exit code when wait, or 0 when
+// nothing started. errorCode: 0, or the Windows error of the failing step.
+std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
+                               std::wstring_view currentDir, bool wait);
+// The same with the program's own token and without an error code.
+std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait);
+// Starts program with the command line "program" "argument" extra (each of the first two quoted,
+// a space after each), in the program's folder, shown; the child inherits our token. Result: the
+// process handle or 0.
+std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
+// The command line that StartProgramWithArgs passes.
+std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
+// ShellExecuteW(no owner, "open", file, no parameters, no folder, showCmd); the shell's result
+// (above 32 on success).
+std::intptr_t RunProgram(std::wstring_view file, int showCmd);
+// Opens url with the shell, maximised.
+void OpenWebPage(std::wstring_view url);
+
+// The first process whose executable name equals exeName ignoring ASCII case, opened for query
+// access; 0 when none.
+std::intptr_t OpenProcessByName(std::wstring_view exeName);
+// Terminates (exit code 1) every process whose trimmed executable name equals exeName in ASCII
+// upper case. True when every termination succeeded, also when none matched.
+bool KillProcessByName(std::wstring_view exeName);
+// Whether a process's executable name matches exeName as KillProcessByName compares them.
+bool ExeNameMatches(std::wstring_view processExeName, std::wstring_view exeName);
+// Enables one privilege in the token of process.
+bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName);
+// Closes a process handle returned above (0 and kCurrentProcess are left alone).
+void CloseProcessHandle(std::intptr_t process);
+
+}  // namespace sys

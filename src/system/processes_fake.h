@@ -1,0 +1,37 @@
+// The host build's stand-in for processes: it records every start and shell "open" instead of
+// running anything, and keeps a scripted list of running processes that KillProcessByName ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sys::fake_processes {
+
+enum class Token { DesktopUser, Own, Inherited, Shell };
+
+struct Start {
+  Token token = Token::Own;
+  std::wstring application;  // StartProgramWithArgs' program; the file or address of a shell open
+  std::wstring commandLine;
+  std::wstring currentDir;
+  int show = 0;  // SW_* value
+  bool wait = false;
+};
+
+struct State {
+  std::vector<Start> starts;
+  // Executable names of the running processes, in snapshot order; terminated ones leave the list.
+  std::vector<std::wstring> running;
+  std::vector<std::wstring> terminated;
+  // Names whose termination fails (they stay running).
+  std::vector<std::wstring> unkillable;
+  bool desktopShellRunning = true;  // without it RunAsDesktopUser fails as on Windows
+  bool startsFail = false;          // every start fails with ERROR_FILE_NOT_FOUND
+  std::intptr_t exitCode = 0;       // what a waited-for start returns
+};
+
+State& Processes();
+void Reset();
+
+}  // namespace sys::fake_processes

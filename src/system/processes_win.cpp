@@ -1,0 +1,175 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <string>
+
+#include "system/processes.h"
+#include "system/win_handle.h"
+
+namespace sys {
+
+namespace {
+
+using CreateProcessWithTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
+                                               LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+
+bool SameNameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto up = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; };
+    if (up(a[i]) != up(b[i])) return false;
+  }
+  return true;
+}
+
+STARTUPINFOW StartupInfo(WORD show) {
+  STARTUPINFOW info{};
+  info.cb = sizeof(info);
+  info.dwFlags = STARTF_USESHOWWINDOW;
+  info.wShowWindow = show;
+  return info;
+}
+
+// CreateProcessWithTokenW, found in Advapi32 at run time; false when it cannot be had or fails.
+bool CreateWithToken(HANDLE token, std::wstring& commandLine, const wchar_t* currentDir, STARTUPINFOW& startup,
+                     PROCESS_INFORMATION& process) {
+  const win::Library advapi(LoadLibraryW(L"Advapi32.dll"));
+  if (!advapi) return false;
+  const auto create = reinterpret_cast<CreateProcessWithTokenFn>(
+      reinterpret_cast<void*>(GetProcAddress(advapi.Get(), "CreateProcessWithTokenW")));
+  if (create == nullptr) return false;
+  return create(token, 0, nullptr, commandLine.data(), 0, nullptr, currentDir, &startup, &process) != FALSE;
+}
+
+// The start shared by both launchers. error receives the Windows error of the failing step.
+std::intptr_t Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& error, bool show,
+                     std::wstring_view currentDir, bool wait) {
+  error = 0;
+  STARTUPINFOW startup = StartupInfo(show ? SW_SHOWNORMAL : SW_HIDE);
+  PROCESS_INFORMATION process{};
+  std::wstring line(commandLine);
+  const std::wstring dir(currentDir);
+  const wchar_t* dirOrNone = dir.empty() ? nullptr : dir.c_str();
+  if (IsVistaOrLater()) {
+    win::Handle shell;
+    HANDLE source = GetCurrentProcess();
+    if (!useOwnToken) {
+      shell = win::Handle(reinterpret_cast<HANDLE>(OpenProcessByName(L"Explorer.exe")));
+      source = shell.Get();
+    }
+    win::Handle token;
+    OpenProcessToken(source, MAXIMUM_ALLOWED, token.Receive());
+    win::Handle primary;
+    if (!DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                          primary.Receive())) {
+      error = GetLastError();
+      return 0;
+    }
+    if (!CreateWithToken(primary.Get(), line, dirOrNone, startup, process)) error = GetLastError();
+  } else if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                             dirOrNone, &startup, &process)) {
+    error = GetLastError();
+  }
+  if (process.hProcess == nullptr) return 0;
+  win::Handle thread(process.hThread);
+  if (!wait) return reinterpret_cast<std::intptr_t>(process.hProcess);
+  win::Handle child(process.hProcess);
+  WaitForSingleObject(child.Get(), INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(child.Get(), &exitCode);
+  return static_cast<std::intptr_t>(exitCode);
+}
+
+}  // namespace
+
+bool IsVistaOrLater() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  GetVersionExW(&version);
+  return version.dwMajorVersion > 5;
+}
+
+std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
+                               std::wstring_view currentDir, bool wait) {
+  DWORD error = 0;
+  const std::intptr_t result = Launch(commandLine, useOwnToken, error, show, currentDir, wait);
+  errorCode = error;
+  return result;
+}
+
+std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
+  DWORD ignored = 0;
+  return Launch(commandLine, true, ignored, show, currentDir, wait);
+}
+
+std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
+  std::wstring line = ProgramArgsCommandLine(program, argument, extra);
+  const std::wstring application(program);
+  const std::size_t slash = application.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : application.substr(0, slash);
+  STARTUPINFOW startup = StartupInfo(SW_SHOW);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    return 0;
+  }
+  CloseHandle(process.hThread);
+  return reinterpret_cast<std::intptr_t>(process.hProcess);
+}
+
+std::intptr_t RunProgram(std::wstring_view file, int showCmd) {
+  const std::wstring path(file);
+  return reinterpret_cast<std::intptr_t>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, showCmd));
+}
+
+void OpenWebPage(std::wstring_view url) { RunProgram(url, SW_SHOWMAXIMIZED); }
+
+std::intptr_t OpenProcessByName(std::wstring_view exeName) {
+  const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (SameNameIgnoringAsciiCase(entry.szExeFile, exeName)) {
+      return reinterpret_cast<std::intptr_t>(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID));
+    }
+  }
+  return 0;
+}
+
+bool KillProcessByName(std::wstring_view exeName) {
+  bool result = true;
+  const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return result;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (!ExeNameMatches(entry.szExeFile, exeName)) continue;
+    EnablePrivilege(kCurrentProcess, L"SeDebugPrivilege");
+    const win::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+    if (!TerminateProcess(process.Get(), 1)) result = false;
+  }
+  return result;
+}
+
+bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName) {
+  win::Handle token;
+  LUID luid{};
+  const std::wstring name(privilegeName);
+  if (!OpenProcessToken(reinterpret_cast<HANDLE>(process), TOKEN_ADJUST_PRIVILEGES, token.Receive()) ||
+      !LookupPrivilegeValueW(nullptr, name.c_str(), &luid)) {
+    return false;
+  }
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Luid = luid;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  return AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr) != FALSE;
+}
+
+void CloseProcessHandle(std::intptr_t process) {
+  if (process != 0 && process != kCurrentProcess) CloseHandle(reinterpret_cast<HANDLE>(process));
+}
+
+}  // namespace sys

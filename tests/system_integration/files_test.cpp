@@ -1,0 +1,363 @@
+#include "system/files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+#else
+#include "system/processes_fake.h"
+#endif
+
+#include "common/strings.h"
+#include "common/text.h"
+#include "support/message_box_recorder.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using test_support::Exists;
+using test_support::TempFolder;
+
+void MakeHidden([[maybe_unused]] const std::wstring& path) {
+#ifdef _WIN32
+  SetFileAttributesW(path.c_str(), GetFileAttributesW(path.c_str()) | FILE_ATTRIBUTE_HIDDEN);
+#endif
+}
+
+// A product folder: plain, read-only and hidden files, dot entries, and nested folders.
+struct ProductTree {
+  explicit ProductTree(const TempFolder& root) : dir(root / L"product") {
+    for (const wchar_t* file : {L"a.txt", L"readonly.dll", L"hidden.dat", L".gitignore", L".cache\\keep.bin",
+                                L"sub\\b.txt", L"sub\\deep\\c.txt", L"sub\\.dot\\d.txt"}) {
+      test_support::WriteFile(dir + L"\\" + file, "x");
+    }
+    test_support::MakeReadOnly(dir + L"\\readonly.dll");
+    test_support::MakeReadOnly(dir + L"\\sub\\deep\\c.txt");
+    MakeHidden(dir + L"\\hidden.dat");
+    MakeHidden(dir + L"\\sub\\b.txt");
+  }
+  std::wstring operator/(const wchar_t* name) const { return dir + L"\\" + name; }
+  std::wstring dir;
+};
+
+TEST(EmptyFolder, WithSubfoldersDeletesAllButDotEntries) {
+  TempFolder root;
+  const ProductTree tree(root);
+  EXPECT_TRUE(sys::EmptyFolder(tree.dir, true));
+  EXPECT_TRUE(Exists(tree.dir));
+  for (const wchar_t* gone : {L"a.txt", L"readonly.dll", L"hidden.dat", L"sub"}) EXPECT_FALSE(Exists(tree / gone)) << gone;
+  EXPECT_TRUE(Exists(tree / L".gitignore"));
+  EXPECT_TRUE(Exists(tree / L".cache\\keep.bin"));
+  // The dot entries keep the folder from being removed.
+  EXPECT_FALSE(sys::RemoveFolder(tree.dir));
+}
+
+TEST(EmptyFolder, WithoutSubfoldersDeletesOnlyTheFilesAndReportsTheFolders) {
+  TempFolder root;
+  const ProductTree tree(root);
+  EXPECT_FALSE(sys::EmptyFolder(tree.dir, false));  // "sub" counts as a failed deletion
+  for (const wchar_t* gone : {L"a.txt", L"readonly.dll", L"hidden.dat"}) EXPECT_FALSE(Exists(tree / gone)) << gone;
+  for (const wchar_t* kept : {L"sub\\b.txt", L"sub\\deep\\c.txt", L".gitignore"}) EXPECT_TRUE(Exists(tree / kept)) << kept;
+}
+
+TEST(EmptyFolder, MissingFolderIsNothingToDo) {
+  TempFolder root;
+  EXPECT_TRUE(sys::EmptyFolder(root / L"missing", true));
+}
+
+TEST(DeleteFolderTree, RemovesEverythingBelowAndTheFolder) {
+  TempFolder root;
+  const ProductTree tree(root);
+  test_support::WriteFile(root / L"beside.txt", "x");
+  EXPECT_TRUE(sys::DeleteFolderTree(tree.dir + L"\\"));
+  EXPECT_FALSE(Exists(tree.dir));
+  EXPECT_TRUE(Exists(root / L"beside.txt"));
+}
+
+TEST(DeleteFolderTree, ResultsForEmptyMissingAndFilePaths) {
+  TempFolder root;
+  std::filesystem::create_directories(test_support::FsPath(root / L"empty"));
+  test_support::WriteFile(root / L"file.txt", "x");
+  EXPECT_TRUE(sys::DeleteFolderTree(root / L"empty"));
+  EXPECT_FALSE(Exists(root / L"empty"));
+  EXPECT_FALSE(sys::DeleteFolderTree(root / L"missing"));
+  EXPECT_FALSE(sys::DeleteFolderTree(root / L"file.txt"));
+  EXPECT_TRUE(Exists(root / L"file.txt"));
+}
+
+TEST(DeleteFolderTree, KeepsTheCurrentDirectory) {
+  TempFolder root;
+  const ProductTree tree(root);
+  const auto before = std::filesystem::current_path();
+  sys::DeleteFolderTree(tree.dir);
+  EXPECT_EQ(std::filesystem::current_path(), before);
+}
+
+#ifndef _WIN32
+TEST(DeleteFolderTree, RemovesLinksWithoutFollowingThem) {
+  TempFolder root;
+  test_support::WriteFile(root / L"elsewhere\\precious.txt", "x");
+  test_support::WriteFile(root / L"product\\a.txt", "x");
+  std::filesystem::create_directory_symlink(test_support::FsPath(root / L"elsewhere"),
+                                            test_support::FsPath(root / L"product\\link"));
+  EXPECT_TRUE(sys::DeleteFolderTree(root / L"product"));
+  EXPECT_FALSE(Exists(root / L"product"));
+  EXPECT_TRUE(Exists(root / L"elsewhere\\precious.txt"));
+}
+#endif
+
+// The user's own folders, spelt in the ways a configuration or a wrong start folder may spell them.
+class ProtectedFolders : public testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"USERPROFILE", buffer, MAX_PATH);
+    profile_ = buffer;
+#else
+    // The host's profile is a scratch HOME, so a fault here cannot touch the real one.
+    const char* home = std::getenv("HOME");
+    savedHome_ = home ? home : "";
+    setenv("HOME", common::WideToUtf8(scratch_.Path()).c_str(), 1);
+    profile_ = scratch_.Path();
+#endif
+    ASSERT_FALSE(profile_.empty());
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    setenv("HOME", savedHome_.c_str(), 1);
+#endif
+  }
+  std::wstring profile_;
+
+ private:
+  TempFolder scratch_{L"home"};
+  std::string savedHome_;
+};
+
+TEST_F(ProtectedFolders, EmptyFolderAndDeleteFolderTreeRefuseThem) {
+  const std::wstring marker = L"uninstall-must-not-delete.txt";
+  for (const wchar_t* folder : {L"Desktop", L"Documents", L"Downloads"}) {
+    test_support::WriteFile(profile_ + L"\\" + folder + L"\\" + marker, "x");
+  }
+  test_support::WriteFile(profile_ + L"\\" + marker, "x");
+  const std::wstring upper = common::UpperCase(profile_);
+  const std::wstring slashes = common::ReplaceAll(profile_, L"\\", L"/", true);
+  const std::vector<std::wstring> spellings{
+      profile_,
+      profile_ + L"\\",
+      profile_ + L"\\\\.\\",
+      profile_ + L"\\Desktop",
+      upper + L"\\DESKTOP\\",
+      slashes + L"/Documents/",
+      profile_ + L"\\Desktop\\..\\Downloads",
+      profile_ + L"\\Downloads\\.",
+      profile_ + L"\\Desktop\\sub\\..",
+      profile_ + L"\\Desktop\\..",
+  };
+  for (const auto& path : spellings) {
+    SCOPED_TRACE(common::WideToUtf8(path));
+    EXPECT_TRUE(sys::IsProtectedFolder(path));
+    EXPECT_FALSE(sys::EmptyFolder(path, true));
+    EXPECT_FALSE(sys::EmptyFolder(path, false));
+    EXPECT_FALSE(sys::DeleteFolderTree(path));
+  }
+  for (const wchar_t* folder : {L"\\Desktop\\", L"\\Documents\\", L"\\Downloads\\", L"\\"}) {
+    EXPECT_TRUE(Exists(profile_ + folder + marker)) << common::WideToUtf8(folder);
+  }
+}
+
+TEST_F(ProtectedFolders, ProductFoldersBelowThemAreAllowed) {
+  test_support::WriteFile(profile_ + L"\\Desktop\\Product\\a.txt", "x");
+  EXPECT_FALSE(sys::IsProtectedFolder(profile_ + L"\\Desktop\\Product"));
+  EXPECT_TRUE(sys::EmptyFolder(profile_ + L"\\Desktop\\Product", true));
+  EXPECT_FALSE(Exists(profile_ + L"\\Desktop\\Product\\a.txt"));
+  EXPECT_FALSE(sys::IsProtectedFolder(sys::GetLocalAppDataDir() + L"\\Product"));
+}
+
+TEST_F(ProtectedFolders, SystemFoldersRootsAndApplicationData) {
+  std::vector<std::wstring> guarded{sys::GetAppDataDir(), sys::GetLocalAppDataDir() + L"\\",
+                                    sys::GetAppDataDir() + L"\\..", L""};
+#ifdef _WIN32
+  for (const wchar_t* variable : {L"%SystemRoot%", L"%ProgramFiles%", L"%SystemDrive%\\", L"%ProgramFiles%\\..\\",
+                                  L"%ProgramFiles%\\Common Files\\.."}) {
+    wchar_t expanded[MAX_PATH] = {};
+    ExpandEnvironmentStringsW(variable, expanded, MAX_PATH);
+    guarded.push_back(expanded);
+  }
+  for (const wchar_t* root : {L"C:\\", L"c:", L"Z:/", L"\\", L"\\\\server\\share\\", L"\\\\?\\C:\\", L"C:\\.."}) {
+    guarded.push_back(root);
+  }
+#else
+  for (const wchar_t* folder : {L"/", L"//", L"/usr/", L"/usr/share/..", L"\\", L"/tmp/.."}) guarded.push_back(folder);
+#endif
+  for (const auto& path : guarded) EXPECT_TRUE(sys::IsProtectedFolder(path)) << common::WideToUtf8(path);
+}
+
+TEST(SelfDeleteScript, SixAnsiLinesInAPrivateFolderOfTheTemporaryFolder) {
+  TempFolder root(L"self delete");
+  const std::wstring target = root / L"unin.exe";
+  test_support::WriteFile(target, "x");
+  const std::wstring script = sys::WriteSelfDeleteScript(target);
+  const std::wstring again = sys::WriteSelfDeleteScript(target);
+
+  const std::string quotedTarget = "\"" + common::WideToAnsi(target) + "\"";
+  EXPECT_EQ(test_support::ReadFile(script), ":try\r\n"
+                                            "dir c:\\ & timeout /t 1 & dir d:\\\r\n"
+                                            "attrib -s -h -r " + quotedTarget + "\r\n"
+                                            "del " + quotedTarget + "\r\n"
+                                            "if exist " + quotedTarget + " goto try\r\n"
+                                            "del \"" + common::WideToAnsi(script) + "\"\r\n");
+  const auto path = test_support::FsPath(script);
+  std::smatch name;
+  const std::string file = path.filename().string();
+  ASSERT_TRUE(std::regex_match(file, name, std::regex("([0-9]+)\\.bat")));
+  EXPECT_LT(std::stoi(name[1]), 5000);
+  EXPECT_EQ(path.parent_path().parent_path(), test_support::FsPath(sys::GetTempDir()).parent_path());
+  // Every script gets a folder of its own, never an existing one.
+  EXPECT_NE(path.parent_path(), test_support::FsPath(again).parent_path());
+  for (const auto& written : {script, again}) {
+    std::filesystem::remove_all(test_support::FsPath(written).parent_path());
+  }
+}
+
+#ifdef _WIN32
+std::set<std::filesystem::path> ScriptFolders() {
+  std::set<std::filesystem::path> folders;
+  for (const auto& entry : std::filesystem::directory_iterator(test_support::FsPath(sys::GetTempDir()))) {
+    if (entry.path().filename().wstring().starts_with(L"unin")) folders.insert(entry.path());
+  }
+  return folders;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  for (int i = 0; i < 300; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+TEST(SelfDeleteAfterExit, DeletesTheReadOnlyTargetOnceItsProcessEndedAndThenItself) {
+  TempFolder root(L"installed product");
+  const std::wstring target = root / L"unin.exe";
+  ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, target.c_str(), FALSE));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION running{};
+  std::wstring line = L"\"" + target + L"\" sleep";
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &running));
+  test_support::MakeReadOnly(target);
+  const auto before = ScriptFolders();
+
+  sys::SelfDeleteAfterExit(target);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(Exists(target));  // still running, so it cannot be deleted yet
+  TerminateProcess(running.hProcess, 0);
+  WaitForSingleObject(running.hProcess, 10000);
+  CloseHandle(running.hThread);
+  CloseHandle(running.hProcess);
+
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(target); }));
+  const auto after = ScriptFolders();
+  std::vector<std::filesystem::path> added;
+  for (const auto& folder : after) {
+    if (!before.contains(folder)) added.push_back(folder);
+  }
+  ASSERT_EQ(added.size(), 1u);
+  EXPECT_TRUE(WaitUntil([&] { return std::filesystem::is_empty(added[0]); }));
+  std::filesystem::remove(added[0]);
+}
+#else
+TEST(SelfDeleteAfterExit, StartsTheScriptHiddenWithTheOwnToken) {
+  sys::fake_processes::Reset();
+  TempFolder root;
+  sys::SelfDeleteAfterExit(root / L"missing.exe");
+  EXPECT_TRUE(sys::fake_processes::Processes().starts.empty());
+
+  test_support::WriteFile(root / L"unin.exe", "x");
+  sys::SelfDeleteAfterExit(root / L"unin.exe");
+  ASSERT_EQ(sys::fake_processes::Processes().starts.size(), 1u);
+  const auto& start = sys::fake_processes::Processes().starts[0];
+  EXPECT_EQ(start.token, sys::fake_processes::Token::Own);
+  EXPECT_EQ(start.show, 0);
+  EXPECT_FALSE(start.wait);
+  EXPECT_TRUE(start.currentDir.empty());
+  ASSERT_TRUE(start.commandLine.starts_with(L"\"") && start.commandLine.ends_with(L".bat\""));
+  const std::wstring script = start.commandLine.substr(1, start.commandLine.size() - 2);
+  EXPECT_TRUE(common::HasSubStr(root / L"unin.exe", common::AnsiToWide(test_support::ReadFile(script))));
+  std::filesystem::remove_all(test_support::FsPath(script).parent_path());
+}
+#endif
+
+TEST(Files, CopyFileToOverwrites) {
+  TempFolder root;
+  test_support::WriteFile(root / L"new.bin", "new content");
+  test_support::WriteFile(root / L"old.bin", "old");
+  EXPECT_TRUE(sys::CopyFileTo(root / L"new.bin", root / L"old.bin"));
+  EXPECT_EQ(test_support::ReadFile(root / L"old.bin"), "new content");
+  EXPECT_FALSE(sys::CopyFileTo(root / L"missing.bin", root / L"x.bin"));
+}
+
+TEST(Files, DeleteFileForceDeletesReadOnlyFiles) {
+  TempFolder root;
+  test_support::WriteFile(root / L"ro.txt", "x");
+  test_support::MakeReadOnly(root / L"ro.txt");
+  MakeHidden(root / L"ro.txt");
+  EXPECT_TRUE(sys::DeleteFileForce(root / L"ro.txt"));
+  EXPECT_FALSE(Exists(root / L"ro.txt"));
+  EXPECT_FALSE(sys::DeleteFileForce(root / L"ro.txt"));
+}
+
+TEST(Files, DiskFreeOfAnExistingAndAMissingVolume) {
+  std::int32_t megabytes = -1;
+  EXPECT_TRUE(sys::GetDiskFreeMB(sys::GetTempDir(), megabytes));
+  EXPECT_GT(megabytes, 0);
+#ifdef _WIN32
+  const wchar_t* missing = L"Q:";
+#else
+  const wchar_t* missing = L"/no/such/volume";
+#endif
+  megabytes = -1;
+  EXPECT_FALSE(sys::GetDiskFreeMB(missing, megabytes));
+  EXPECT_EQ(megabytes, 0);
+}
+
+TEST(Files, OwnLocation) {
+  const std::wstring dir = sys::GetExeDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_TRUE(dir.back() == L'\\' || dir.back() == L'/');
+  EXPECT_TRUE(sys::FileExists(dir + sys::GetExeFileName()));
+  EXPECT_TRUE(common::HasSubStr(L"system_files_tests", sys::GetExeFileName()));
+}
+
+TEST(Files, ForceDirectoriesCreatesMissingParents) {
+  TempFolder root;
+  EXPECT_TRUE(sys::ForceDirectories(root / L"a\\b\\c"));
+  EXPECT_TRUE(sys::DirectoryExists(root / L"a\\b\\c"));
+  EXPECT_TRUE(sys::ForceDirectories(root / L"a\\b\\c\\"));
+}
+
+TEST(AskYesNo, QuestionBoxAndAnswer) {
+  test_support::MessageBoxRecorder boxes({sys::mb::kIdYes, sys::mb::kIdNo});
+  int owner = 0;
+  EXPECT_TRUE(sys::AskYesNo(&owner, L"警告", L"网络连接异常，是否尝试重连？"));
+  EXPECT_FALSE(sys::AskYesNo(&owner, L"警告", L"网络连接异常，是否尝试重连？"));
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_EQ(boxes.Boxes()[0].owner, &owner);
+  EXPECT_EQ(boxes.Boxes()[0].caption, L"警告");
+  EXPECT_EQ(boxes.Boxes()[0].text, L"网络连接异常，是否尝试重连？");
+  EXPECT_EQ(boxes.Boxes()[0].style, 0x24u);
+}
+
+}  // namespace
