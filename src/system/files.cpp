@@ -97,6 +97,16 @@ std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) 
 
 }  // namespace
 
+std::wstring GetExeDir() {
+  const std::wstring path = platform::ExecutablePath();
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring GetExeFileName() {
+  const std::wstring path = platform::ExecutablePath();
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
 bool DeleteFileForce(std::wstring_view path) {
   platform::ClearAttributes(path);
   return platform::DeleteOneFile(path);

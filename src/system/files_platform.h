@@ -19,6 +19,8 @@ bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries);
 // SetFileAttributesW(path, 0x10): clears read-only, hidden and system; the result is not needed.
 void ClearAttributes(std::wstring_view path);
 bool DeleteOneFile(std::wstring_view path);
+// The running executable's full path.
+std::wstring ExecutablePath();
 // The absolute form of path (relative to the current directory), with short names made long.
 std::wstring FullPath(std::wstring_view path);
 // The folders that IsProtectedFolder guards, as the system names them.

@@ -42,10 +42,6 @@ std::wstring AppDataFolder(const char* variable, const wchar_t* belowHome) {
   return path;
 }
 
-std::wstring ModulePath() {
-  std::error_code error;
-  return common::Utf8ToWide(std::filesystem::read_symlink("/proc/self/exe", error).string());
-}
 
 bool Stat(std::wstring_view path, struct stat& info) { return ::stat(Native(path).c_str(), &info) == 0; }
 
@@ -61,16 +57,6 @@ std::wstring GetTempDir() {
 std::wstring GetAppDataDir() { return AppDataFolder("XDG_CONFIG_HOME", L"/.config"); }
 
 std::wstring GetLocalAppDataDir() { return AppDataFolder("XDG_DATA_HOME", L"/.local/share"); }
-
-std::wstring GetExeDir() {
-  const std::wstring path = ModulePath();
-  return path.substr(0, path.find_last_of(L'/') + 1);
-}
-
-std::wstring GetExeFileName() {
-  const std::wstring path = ModulePath();
-  return path.substr(path.find_last_of(L'/') + 1);
-}
 
 bool GetDiskFreeMB(std::wstring_view path, std::int32_t& megabytes) {
   megabytes = 0;
@@ -111,6 +97,11 @@ bool CopyFileTo(std::wstring_view source, std::wstring_view destination) {
 }
 
 namespace platform {
+
+std::wstring ExecutablePath() {
+  std::error_code error;
+  return common::Utf8ToWide(std::filesystem::read_symlink("/proc/self/exe", error).string());
+}
 
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
   const std::string native = Native(folder);

@@ -27,17 +27,6 @@ std::wstring AppDataFolder(int csidl) {
   return path;
 }
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 struct LocalFreeTraits {
   using Type = PSECURITY_DESCRIPTOR;
@@ -56,16 +45,6 @@ std::wstring GetTempDir() {
 std::wstring GetAppDataDir() { return AppDataFolder(CSIDL_APPDATA); }
 
 std::wstring GetLocalAppDataDir() { return AppDataFolder(CSIDL_LOCAL_APPDATA); }
-
-std::wstring GetExeDir() {
-  const std::wstring path = ModulePath();
-  return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
-std::wstring GetExeFileName() {
-  const std::wstring path = ModulePath();
-  return path.substr(path.find_last_of(L'\\') + 1);
-}
 
 bool GetDiskFreeMB(std::wstring_view path, std::int32_t& megabytes) {
   megabytes = 0;
@@ -103,6 +82,19 @@ bool CopyFileTo(std::wstring_view source, std::wstring_view destination) {
 }
 
 namespace platform {
+
+std::wstring ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
   std::wstring pattern(folder);

@@ -22,6 +22,7 @@
 #include "common/text.h"
 #include "support/message_box_recorder.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -240,14 +241,6 @@ std::set<std::filesystem::path> ScriptFolders() {
   return folders;
 }
 
-bool WaitUntil(const std::function<bool()>& condition) {
-  for (int i = 0; i < 300; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
-
 TEST(SelfDeleteAfterExit, DeletesTheReadOnlyTargetOnceItsProcessEndedAndThenItself) {
   TempFolder root(L"installed product");
   const std::wstring target = root / L"unin.exe";
@@ -268,14 +261,14 @@ TEST(SelfDeleteAfterExit, DeletesTheReadOnlyTargetOnceItsProcessEndedAndThenItse
   CloseHandle(running.hThread);
   CloseHandle(running.hProcess);
 
-  EXPECT_TRUE(WaitUntil([&] { return !Exists(target); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !Exists(target); }));
   const auto after = ScriptFolders();
   std::vector<std::filesystem::path> added;
   for (const auto& folder : after) {
     if (!before.contains(folder)) added.push_back(folder);
   }
   ASSERT_EQ(added.size(), 1u);
-  EXPECT_TRUE(WaitUntil([&] { return std::filesystem::is_empty(added[0]); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return std::filesystem::is_empty(added[0]); }));
   std::filesystem::remove(added[0]);
 }
 #else

@@ -14,6 +14,7 @@
 
 #include "common/text.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 #endif
 
 namespace {
@@ -71,9 +72,7 @@ class Launchers : public testing::Test {
   static void SetUpTestSuite() {
     // Wine starts its desktop shell on the first use of the desktop window.
     GetDesktopWindow();
-    for (int i = 0; i < 200 && sys::OpenProcessByName(L"explorer.exe") == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    test_support::WaitUntil([] { return sys::OpenProcessByName(L"explorer.exe") != 0; }, std::chrono::seconds(10));
   }
   void SetUp() override { ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, probe_.c_str(), FALSE)); }
 
@@ -81,7 +80,7 @@ class Launchers : public testing::Test {
 
   std::map<std::string, std::string> WaitForReport() const {
     const std::wstring out = probe_ + L".out";
-    for (int i = 0; i < 200 && !test_support::Exists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    test_support::WaitUntil([&] { return test_support::Exists(out); }, std::chrono::seconds(10));
     return ParseReport(test_support::ReadFile(out));
   }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -54,14 +55,6 @@ void SetStartType(const std::wstring& name, DWORD startType) {
   CloseServiceHandle(manager);
 }
 
-bool WaitUntil(const std::function<bool()>& condition) {
-  for (int i = 0; i < 100; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
-
 TEST(Services, InstallStartStopRemoveARealService) {
   test_support::TempFolder root(L"service test");
   const std::wstring binary = root / L"svc probe.exe";
@@ -86,7 +79,7 @@ TEST(Services, InstallStartStopRemoveARealService) {
 
   EXPECT_TRUE(sys::StartServiceByName(name));
   EXPECT_EQ(QueryConfig(name).startType, static_cast<DWORD>(SERVICE_AUTO_START));
-  EXPECT_TRUE(WaitUntil([&] { return CurrentState(name) == SERVICE_RUNNING; }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return CurrentState(name) == SERVICE_RUNNING; }));
 
   // The probe reports "stop pending" for two seconds, so the stop has to wait for it.
   const auto before = std::chrono::steady_clock::now();
@@ -96,7 +89,7 @@ TEST(Services, InstallStartStopRemoveARealService) {
   EXPECT_FALSE(sys::StopServiceByName(name));  // not running any more
 
   sys::RemoveService(name);
-  EXPECT_TRUE(WaitUntil([&] { return !sys::ServiceExists(name); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !sys::ServiceExists(name); }));
 }
 
 TEST(Services, MissingServiceFailsQuietly) {
