@@ -114,6 +114,9 @@ bool DeleteFileForce(std::wstring_view path) {
 
 bool IsProtectedFolder(std::wstring_view path) {
   if (path.empty()) return true;  // would name the current folder
+  // A bare drive ("C:") is that drive's current folder to Windows, but the walks append "\<name>"
+  // to it and so work on the drive's root.
+  if (path.size() == 2 && path[1] == L':') return true;
   const auto candidate = PathSegments(platform::FullPath(path));
   if (candidate.size() <= 1) return true;  // a drive or share root
   for (const auto& folder : platform::ProtectedFolders()) {

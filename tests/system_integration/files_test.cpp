@@ -205,6 +205,19 @@ TEST_F(ProtectedFolders, SystemFoldersRootsAndApplicationData) {
   for (const auto& path : guarded) EXPECT_TRUE(sys::IsProtectedFolder(path)) << common::WideToUtf8(path);
 }
 
+#ifdef _WIN32
+TEST_F(ProtectedFolders, BareDriveIsItsRootEvenWhenItsCurrentFolderIsElsewhere) {
+  TempFolder current;
+  const std::wstring before = std::filesystem::current_path().wstring();
+  ASSERT_TRUE(SetCurrentDirectoryW(current.Path().c_str()));
+  const std::wstring drive = current.Path().substr(0, 2);
+  EXPECT_TRUE(sys::IsProtectedFolder(drive));
+  EXPECT_TRUE(sys::IsProtectedFolder(drive + L"\\."));
+  EXPECT_FALSE(sys::IsProtectedFolder(drive + L"."));  // the drive's current folder
+  SetCurrentDirectoryW(before.c_str());
+}
+#endif
+
 TEST(SelfDeleteScript, SixAnsiLinesInAPrivateFolderOfTheTemporaryFolder) {
   TempFolder root(L"self delete");
   const std::wstring target = root / L"unin.exe";
