@@ -140,11 +140,11 @@ std::wstring FullPath(std::wstring_view path) {
   for (auto& c : full) {
     if (c == L'\\') c = L'/';
   }
-  if (!full.starts_with(L'/')) {
-    std::error_code error;
-    full = common::Utf8ToWide(std::filesystem::current_path(error).string()) + L"/" + full;
-  }
-  return full;
+  std::error_code error;
+  if (!full.starts_with(L'/')) full = common::Utf8ToWide(std::filesystem::current_path(error).string()) + L"/" + full;
+  // The existing part as the file system resolves it, links followed.
+  const auto resolved = std::filesystem::weakly_canonical(common::WideToUtf8(full), error);
+  return error ? full : common::Utf8ToWide(resolved.string());
 }
 
 std::vector<std::wstring> ProtectedFolders() {

@@ -124,11 +124,16 @@ std::wstring FullPath(std::wstring_view path) {
   }
   if (length == 0 || length >= full.size()) return given;
   full.resize(length);
-  std::wstring longName(32768, L'\0');
-  const DWORD longLength = GetLongPathNameW(full.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
-  if (longLength == 0 || longLength >= longName.size()) return full;
-  longName.resize(longLength);
-  return longName;
+  // An existing path as the file system resolves it: links, junctions and short names followed.
+  const win::FileHandle file(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return full;
+  std::wstring final(32768, L'\0');
+  const DWORD finalLength = GetFinalPathNameByHandleW(file.Get(), final.data(), static_cast<DWORD>(final.size()),
+                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (finalLength == 0 || finalLength >= final.size()) return full;
+  final.resize(finalLength);
+  return final;
 }
 
 std::vector<std::wstring> ProtectedFolders() {

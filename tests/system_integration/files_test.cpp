@@ -178,6 +178,19 @@ TEST_F(ProtectedFolders, EmptyFolderAndDeleteFolderTreeRefuseThem) {
   }
 }
 
+#ifndef _WIN32
+TEST_F(ProtectedFolders, ALinkToThemIsRefusedToo) {
+  test_support::WriteFile(profile_ + L"\\Documents\\letter.txt", "x");
+  TempFolder product;
+  std::filesystem::create_directory_symlink(test_support::FsPath(profile_ + L"\\Documents"),
+                                            test_support::FsPath(product / L"docs"));
+  EXPECT_TRUE(sys::IsProtectedFolder(product / L"docs"));
+  EXPECT_FALSE(sys::DeleteFolderTree(product / L"docs"));
+  EXPECT_FALSE(sys::EmptyFolder(product / L"docs\\", true));
+  EXPECT_TRUE(Exists(profile_ + L"\\Documents\\letter.txt"));
+}
+#endif
+
 TEST_F(ProtectedFolders, ProductFoldersBelowThemAreAllowed) {
   test_support::WriteFile(profile_ + L"\\Desktop\\Product\\a.txt", "x");
   EXPECT_FALSE(sys::IsProtectedFolder(profile_ + L"\\Desktop\\Product"));
