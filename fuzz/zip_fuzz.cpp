@@ -37,7 +37,9 @@ class MemoryInput : public net::ZipInput {
 
 const fs::path& Sandbox() {
   static const fs::path path = [] {
-    fs::path p = fs::temp_directory_path() / ("zip-fuzz-" + std::to_string(getpid()));
+    // One per process, below ZIP_FUZZ_SANDBOX (scripts/fuzz-zip clears it) or the temporary folder.
+    const char* root = std::getenv("ZIP_FUZZ_SANDBOX");
+    fs::path p = (root ? fs::path(root) : fs::temp_directory_path()) / ("zip-fuzz-" + std::to_string(getpid()));
     fs::remove_all(p);
     fs::create_directories(p / "box" / "dest");
     return p;
