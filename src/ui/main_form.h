@@ -1,0 +1,82 @@
+// The main window's designed layout: blue header with logo and product name, one page of six at a
+// time in the white body, the target-folder row below (visible only at the expanded height).
+// Behaviour (which page shows, what the buttons do) is attached by the installer's controller
+// through the controls' event hooks.
+#pragma once
+
+#include "ui/comm_form.h"
+#include "ui/img_btn_ex.h"
+#include "ui/layout.h"
+#include "ui/skin.h"
+#include "ui/text_image_button.h"
+
+namespace ui {
+
+class TMainForm : public TCommLangForm {
+ public:
+  static constexpr int kCollapsedHeight = 408;
+  static constexpr int kExpandedHeight = 484;
+
+  // Builds the designed layout (client 620 x 506) with the designed pictures of skins.
+  explicit TMainForm(const TSkinSource& skins);
+
+  // Replaces the background, logos and large-button pictures by the product skins that exist.
+  void ApplySkins(const TSkinSource& skins);
+
+  TLabel* lblPath;
+  TTextImageButton* btnChangeInstall;
+  TImage* img2;
+  TImage* imgLeft;
+  TImage* imgRight;
+  TImage* imgBottom;
+  TPanel* pnl1;
+  TEdit* edtPath;
+  TPageControl* cnMain;
+  TTimer* tmrAutoInst;
+
+  TImage* imgMain;
+  TLabel* lblTitle;
+  TImage* imgLogo;
+  TLabel* lblBigTitle;
+  TLabel* lblDescription;
+  TLabel* lblVersion;
+  TLabel* lblNameFromExe;
+  TImage* imgMiniLogo;
+  TImgBtnEx* imgbtnClose;
+
+  TTabSheet* tbInstall;
+  TTextImageButton* btnInstall;
+  TPanel* pnl2;
+  TLabel* lblDesOptions;
+  TImage* imgDown;
+  TImage* imgUp;
+
+  TTabSheet* tbProcess;
+  TLabel* lblDesInstalling;
+  TLabel* lblWaitingInfo;
+  TProgressBar* pbProgress;
+  TLabel* lblPercentNum;
+
+  TTabSheet* tbFinish;
+  TLabel* lblDesInstallComplete;
+  TTextImageButton* btnInstallExit;
+
+  TTabSheet* tbUninstall;
+  TTextImageButton* btnUninstall;
+
+  TTabSheet* tbUninProcess;
+  TLabel* lblDesUninstalling;
+  TProgressBar* pbUninstall;
+
+  TTabSheet* tbUninFinish;
+  TImage* Image1;
+  TLabel* lblDesUninstallComplete;
+  TTextImageButton* btnUninExit;
+
+ private:
+  void BuildHeader(const TSkinSource& skins);
+  void BuildPages(const TSkinSource& skins);
+  TTextImageButton* AddLargeButton(TTabSheet* page, const wchar_t* name, TBox box, const wchar_t* caption, int font);
+};
+
+}  // namespace ui
