@@ -244,7 +244,7 @@ def pictures():
     yield "closestrip", close_strip()
     yield "edgeline", filled(9, 9, 0xD5D8DC)
     yield "bottomline", filled(90, 27, 0xD5D8DC)
-    yield "separator", filled(800, 8, 0xE8EAED)
+    yield "sepline", filled(800, 8, 0xE8EAED)
     yield "arrowdown", chevron(False)
     yield "arrowup", chevron(True)
     yield "success", success_icon()

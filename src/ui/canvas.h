@@ -47,7 +47,7 @@ class ICanvas {
   virtual void FillRect(const TRect& rect, TColor color) = 0;
   // Draws the picture into dest, scaled when the sizes differ, blending its alpha.
   virtual void DrawPicture(const TPicture& picture, const TRect& dest) = 0;
-  virtual void DrawText(const std::wstring& text, const TRect& rect, const TFont& font, const TTextFormat& format) = 0;
+  virtual void PaintText(const std::wstring& text, const TRect& rect, const TFont& font, const TTextFormat& format) = 0;
   // Size of the text in the font; with maxWidth > 0 lines are broken at that width.
   virtual TSize MeasureText(const std::wstring& text, const TFont& font, int maxWidth = 0) = 0;
 };

@@ -259,7 +259,8 @@ void TForm::NotifyTimerChanged(TTimer& timer) {
 }
 
 void TForm::NotifyInvalidate() {
-  if (peer_) peer_->Invalidate();
+  // A paint pass draws everything anyway; changes made while it runs need no second one.
+  if (peer_ && !painting_) peer_->Invalidate();
 }
 
 void TForm::AdjustAll(ICanvas& canvas, TControl& control) {
@@ -283,6 +284,7 @@ void TForm::PaintControl(ICanvas& canvas, TControl& control, const TRect& parent
 }
 
 void TForm::PaintAll(ICanvas& canvas) {
+  painting_ = true;
   AdjustAll(canvas, *this);
   const TRect client = ClientRect();
   canvas.BeginControl(client, client);
@@ -290,6 +292,7 @@ void TForm::PaintAll(ICanvas& canvas) {
   for (TControl* c : Children()) {
     if (c->visible_) PaintControl(canvas, *c, client);
   }
+  painting_ = false;
 }
 
 }  // namespace ui

@@ -239,6 +239,7 @@ class TForm : public TControl {
   TMouseButton capturedButton_ = TMouseButton::mbLeft;
   bool modal_ = false;
   int modalResult_ = 0;
+  bool painting_ = false;
 };
 
 // Modal results.

@@ -35,8 +35,7 @@ void TLabel::AdjustBounds(ICanvas& canvas) {
   const TSize size = canvas.MeasureText(caption_.empty() ? L" " : caption_, Font, WordWrap ? Width() : 0);
   if (WordWrap) {
     if (size.cy != Height()) SetBounds(Left(), Top(), Width(), size.cy);
-  } else if (size.cx != Width() || size.cy != Height()) {
-    const int width = caption_.empty() ? 0 : size.cx;
+  } else if (const int width = caption_.empty() ? 0 : size.cx; width != Width() || size.cy != Height()) {
     // A right-justified label keeps its right edge, a centred one its centre.
     int left = Left();
     if (Alignment == TAlignment::taRightJustify) left += Width() - width;
@@ -51,7 +50,7 @@ void TLabel::Paint(ICanvas& canvas) {
   TTextFormat format;
   format.align = Alignment;
   format.wordWrap = WordWrap;
-  canvas.DrawText(caption_, ClientRect(), Font, format);
+  canvas.PaintText(caption_, ClientRect(), Font, format);
 }
 
 TTabSheet* TPageControl::AddPage(TTabSheet* page) {

@@ -129,7 +129,7 @@ void TTextImageButton::Paint(ICanvas& canvas) {
     const TSize text = canvas.MeasureText(caption_, font);
     const TRect rect = CaptionRect({Width(), Height()}, text, smallIcon_.Empty() ? 0 : smallIcon_.Width());
     clearBrush_ = true;
-    canvas.DrawText(caption_, rect, font, {TAlignment::taCenter, true, false, false});
+    canvas.PaintText(caption_, rect, font, {TAlignment::taCenter, true, false, false});
   }
   drawing_ = false;
 }

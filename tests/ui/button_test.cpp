@@ -5,7 +5,7 @@
 #include "ui/img_btn_ex.h"
 #include "ui/sprite.h"
 #include "ui/text_image_button.h"
-#include "ui/recording_canvas.h"
+#include "ui/recording.h"
 
 namespace {
 

@@ -8,23 +8,13 @@
 #include "common/strings.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
-#include "ui/recording_canvas.h"
+#include "ui/recording.h"
 
 namespace {
 
 using namespace ui;
 
-class RecordingPeer : public IFormPeer {
- public:
-  void Invalidate() override {}
-  void ClientSizeChanged() override {}
-  void CaptionChanged() override {}
-  void BeginMove() override { ++moves; }
-  void Close() override { ++closes; }
-  void ModalResultChanged() override {}
-  void TimerChanged(TTimer&) override {}
-  int moves = 0, closes = 0;
-};
+using uitest::RecordingPeer;
 
 // Every skin the windows load, with the product's sizes; each a distinct solid colour.
 const std::map<std::wstring, TSize>& SkinSizes() {
@@ -35,7 +25,7 @@ const std::map<std::wstring, TSize>& SkinSizes() {
       {L"btn_msg_normal", {100, 30}}, {L"btn_msg_over", {200, 48}}, {L"btn_msg_down", {100, 30}},
       {L"btn_empty_normal", {100, 30}}, {L"btn_empty_over", {100, 30}}, {L"btn_empty_down", {100, 30}},
       {L"closebtn", {40, 28}},       {L"closestrip", {160, 28}},    {L"edgeline", {9, 9}},
-      {L"bottomline", {90, 27}},     {L"separator", {800, 8}},      {L"arrowdown", {18, 18}},
+      {L"bottomline", {90, 27}},     {L"sepline", {800, 8}},      {L"arrowdown", {18, 18}},
       {L"arrowup", {18, 18}},        {L"success", {36, 36}},        {L"btnchange01", {77, 26}},
       {L"btnchange02", {77, 26}},    {L"btnchange03", {77, 26}},
   };

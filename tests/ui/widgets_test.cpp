@@ -2,23 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "ui/controls.h"
-#include "ui/recording_canvas.h"
+#include "ui/recording.h"
 
 namespace {
 
 using namespace ui;
 
-class RecordingPeer : public IFormPeer {
- public:
-  void Invalidate() override { ++invalidations; }
-  void ClientSizeChanged() override { ++resizes; }
-  void CaptionChanged() override {}
-  void BeginMove() override { ++moves; }
-  void Close() override { ++closes; }
-  void ModalResultChanged() override {}
-  void TimerChanged(TTimer&) override { ++timerChanges; }
-  int invalidations = 0, resizes = 0, moves = 0, closes = 0, timerChanges = 0;
-};
+using uitest::RecordingPeer;
 
 struct WidgetFixture : ::testing::Test {
   TForm form{L"TForm"};

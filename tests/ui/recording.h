@@ -1,11 +1,12 @@
-// A canvas that records what controls draw; text is measured as 7 pixels a character and the
-// font's height, per line.
+// Test doubles of the platform side: a canvas that records what controls draw (text measured as
+// 7 pixels a character and the font's height per line) and a window peer that counts requests.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "ui/canvas.h"
+#include "ui/control.h"
 
 namespace uitest {
 
@@ -30,7 +31,7 @@ class RecordingCanvas : public ui::ICanvas {
   }
   void FillRect(const ui::TRect& rect, ui::TColor color) override { fills.push_back({rect, color}); }
   void DrawPicture(const ui::TPicture& picture, const ui::TRect& dest) override { pictures.push_back({picture, dest, clip_}); }
-  void DrawText(const std::wstring& text, const ui::TRect& rect, const ui::TFont& font,
+  void PaintText(const std::wstring& text, const ui::TRect& rect, const ui::TFont& font,
                 const ui::TTextFormat& format) override {
     texts.push_back({text, rect, font, format});
   }
@@ -51,6 +52,18 @@ class RecordingCanvas : public ui::ICanvas {
 
  private:
   ui::TRect bounds_, clip_;
+};
+
+class RecordingPeer : public ui::IFormPeer {
+ public:
+  void Invalidate() override {}
+  void ClientSizeChanged() override {}
+  void CaptionChanged() override {}
+  void BeginMove() override { ++moves; }
+  void Close() override { ++closes; }
+  void ModalResultChanged() override {}
+  void TimerChanged(ui::TTimer&) override { ++timerChanges; }
+  int moves = 0, closes = 0, timerChanges = 0;
 };
 
 // A picture whose every pixel has the colour and alpha given.
