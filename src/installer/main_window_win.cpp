@@ -1,0 +1,193 @@
+// MainView on the skinned Win32 window.
+#include "installer/main_window_win.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "ui/dialogs.h"
+#include "ui/png.h"
+
+namespace installer {
+
+namespace {
+
+struct ItemListFree {
+  void operator()(LPITEMIDLIST list) const { CoTaskMemFree(list); }
+};
+
+}  // namespace
+
+TMainWindow::TMainWindow() : form_(ui::ResourceSkins()), window_(form_) {
+  window_.QuitOnDestroy = true;
+  window_.OnCloseRequest = [this] {
+    if (OnClose) OnClose();
+    DestroyWindow(window_.Handle());
+  };
+  window_.Create(nullptr, true);
+}
+
+void TMainWindow::ShowAtStart(int showCommand) {
+  if (!hiddenAtStart_) window_.Show(showCommand);
+}
+
+ui::TControl& TMainWindow::Control(Ctl control) {
+  switch (control) {
+    case Ctl::imgbtnClose: return *form_.imgbtnClose;
+    case Ctl::btnInstall: return *form_.btnInstall;
+    case Ctl::imgDown: return *form_.imgDown;
+    case Ctl::imgUp: return *form_.imgUp;
+    case Ctl::imgLogo: return *form_.imgLogo;
+    case Ctl::lblTitle: return *form_.lblTitle;
+    case Ctl::lblVersion: return *form_.lblVersion;
+    case Ctl::lblDescription: return *form_.lblDescription;
+    case Ctl::lblBigTitle: return *form_.lblBigTitle;
+    case Ctl::lblNameFromExe: return *form_.lblNameFromExe;
+    case Ctl::lblWaitingInfo: return *form_.lblWaitingInfo;
+    case Ctl::lblPercentNum: return *form_.lblPercentNum;
+    case Ctl::edtPath: return *form_.edtPath;
+    case Ctl::pbProgress: return *form_.pbProgress;
+    case Ctl::pbUninstall: return *form_.pbUninstall;
+  }
+  return form_;
+}
+
+void TMainWindow::SetTitle(const std::wstring& text) {
+  title_ = text;
+  form_.SetCaption(text);
+}
+
+void TMainWindow::SetHeight(int pixels) { form_.SetClientHeight(pixels); }
+
+void TMainWindow::BringToFront() { SetForegroundWindow(window_.Handle()); }
+
+void TMainWindow::CloseWindow() { PostMessageW(window_.Handle(), WM_CLOSE, 0, 0); }
+
+void TMainWindow::PostQuit() { PostQuitMessage(0); }
+
+void TMainWindow::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void TMainWindow::WaitForMessages(int timeoutMs) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeoutMs), QS_ALLINPUT);
+  ProcessMessages();
+}
+
+void TMainWindow::Sleep(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
+
+void TMainWindow::SetAutoInstallTimer(bool enabled) { form_.tmrAutoInst->SetEnabled(enabled); }
+
+void TMainWindow::ApplySkin(SkinSlot slot, const std::wstring& resourceName) {
+  ui::TPicture picture;
+  ui::LoadPngResourceToPicture(picture, resourceName, L"FILE");
+  ui::TTextImageButton* large[] = {form_.btnInstall, form_.btnInstallExit, form_.btnUninstall, form_.btnUninExit};
+  switch (slot) {
+    case SkinSlot::imgMain: form_.imgMain->SetPicture(picture); break;
+    case SkinSlot::imgLogo: form_.imgLogo->SetPicture(picture); break;
+    case SkinSlot::imgMiniLogo: form_.imgMiniLogo->SetPicture(picture); break;
+    case SkinSlot::ButtonsBitmap:
+      for (auto* b : large) b->SetBitmap(picture);
+      break;
+    case SkinSlot::ButtonsBitmapOver:
+      for (auto* b : large) b->SetBitmapOver(picture);
+      break;
+    case SkinSlot::ButtonsBitmapDown:
+      for (auto* b : large) b->SetBitmapDown(picture);
+      break;
+  }
+}
+
+void TMainWindow::HideTabs() {
+  for (ui::TTabSheet* page : form_.cnMain->Pages()) {
+    page->SetCaption(L"");
+    page->TabVisible = false;
+  }
+}
+
+void TMainWindow::ShowPage(Page page) {
+  ui::TTabSheet* pages[] = {form_.tbInstall,   form_.tbProcess,     form_.tbFinish,
+                            form_.tbUninstall, form_.tbUninProcess, form_.tbUninFinish};
+  form_.cnMain->SetActivePage(pages[static_cast<int>(page)]);
+}
+
+void TMainWindow::SetText(Ctl control, const std::wstring& text) {
+  if (control == Ctl::edtPath) {
+    form_.edtPath->SetText(text);
+  } else {
+    Control(control).SetCaption(text);
+  }
+}
+
+std::wstring TMainWindow::Text(Ctl control) {
+  return control == Ctl::edtPath ? form_.edtPath->Text() : Control(control).Caption();
+}
+
+void TMainWindow::SetVisible(Ctl control, bool visible) { Control(control).SetVisible(visible); }
+
+void TMainWindow::SetEnabled(Ctl control, bool enabled) { Control(control).SetEnabled(enabled); }
+
+Bounds TMainWindow::GetBounds(Ctl control) {
+  const ui::TControl& c = Control(control);
+  return {c.Left(), c.Top(), c.Width(), c.Height()};
+}
+
+void TMainWindow::MoveTo(Ctl control, int left, int top) {
+  ui::TControl& c = Control(control);
+  c.SetBounds(left, top, c.Width(), c.Height());
+}
+
+void TMainWindow::SetFontColor(Ctl control, std::uint32_t rgb) {
+  if (auto* label = dynamic_cast<ui::TLabel*>(&Control(control))) label->SetFontColor(rgb);
+  if (auto* button = dynamic_cast<ui::TTextImageButton*>(&Control(control))) button->SetFontColor(rgb);
+}
+
+void TMainWindow::SetPosition(Ctl bar, int value) {
+  if (auto* progress = dynamic_cast<ui::TProgressBar*>(&Control(bar))) progress->SetPosition(value);
+}
+
+void TMainWindow::ClearSelection(Ctl edit) {
+  if (auto* field = dynamic_cast<ui::TEdit*>(&Control(edit))) field->SelectNone();
+}
+
+void TMainWindow::ShowMessageDialog(const std::wstring& text) { ui::ShowMessageDialog(text); }
+
+bool TMainWindow::ShowConfirmDialog(const std::wstring& text, bool yesDefault) {
+  return ui::ShowConfirmDialog(text, yesDefault);
+}
+
+int TMainWindow::ShowCheckIfInstalled(const std::wstring& text) { return ui::ShowCheckIfInstallDialog(text); }
+
+void TMainWindow::ShowMessageBox(const std::wstring& text) {
+  MessageBoxW(window_.Handle(), text.c_str(), title_.c_str(), MB_OK);
+}
+
+bool TMainWindow::AskYesNo(const std::wstring& caption, const std::wstring& text) {
+  return MessageBoxW(window_.Handle(), text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& title) {
+  BROWSEINFOW info{};
+  info.hwndOwner = window_.Handle();
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  std::unique_ptr<ITEMIDLIST, ItemListFree> chosen(SHBrowseForFolderW(&info));
+  if (!chosen) return std::nullopt;
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
+  return std::wstring(path);
+}
+
+void TMainWindow::OpenOwned(const std::wstring& file, const std::wstring& parameters) {
+  ShellExecuteW(window_.Handle(), L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+                SW_SHOWNORMAL);
+}
+
+}  // namespace installer

@@ -1,0 +1,67 @@
+// The Win32 main window: the skinned layout of ui::TMainForm in a borderless window, offered to
+// the behaviour through MainView. The controller attaches its handlers to the controls' event
+// hooks (Form().btnInstall->OnClick and so on) and to OnClose.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "installer/main_view.h"
+#include "ui/form_window_win.h"
+#include "ui/main_form.h"
+
+namespace installer {
+
+class TMainWindow : public MainView {
+ public:
+  TMainWindow();
+  ui::TMainForm& Form() { return form_; }
+  HWND Handle() const { return window_.Handle(); }
+  // Shows the window unless HideAtStart was asked for.
+  void ShowAtStart(int showCommand);
+
+  // A close request (close button, finish buttons, WM_CLOSE); the window is destroyed afterwards
+  // and the message loop ends.
+  std::function<void()> OnClose;
+
+  void SetTitle(const std::wstring& text) override;
+  void SetHeight(int pixels) override;
+  void HideAtStart() override { hiddenAtStart_ = true; }
+  void BringToFront() override;
+  void CloseWindow() override;
+  void PostQuit() override;
+  void ProcessMessages() override;
+  void WaitForMessages(int timeoutMs) override;
+  void Sleep(int milliseconds) override;
+  void SetAutoInstallTimer(bool enabled) override;
+  void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override;
+  void HideTabs() override;
+  void ShowPage(Page page) override;
+  void SetText(Ctl control, const std::wstring& text) override;
+  std::wstring Text(Ctl control) override;
+  void SetVisible(Ctl control, bool visible) override;
+  void SetEnabled(Ctl control, bool enabled) override;
+  Bounds GetBounds(Ctl control) override;
+  void MoveTo(Ctl control, int left, int top) override;
+  void SetFontColor(Ctl control, std::uint32_t rgb) override;
+  void SetPosition(Ctl bar, int value) override;
+  void ClearSelection(Ctl edit) override;
+  void ShowMessageDialog(const std::wstring& text) override;
+  bool ShowConfirmDialog(const std::wstring& text, bool yesDefault) override;
+  int ShowCheckIfInstalled(const std::wstring& text) override;
+  void ShowMessageBox(const std::wstring& text) override;
+  bool AskYesNo(const std::wstring& caption, const std::wstring& text) override;
+  std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
+  void OpenOwned(const std::wstring& file, const std::wstring& parameters) override;
+
+ private:
+  ui::TControl& Control(Ctl control);
+
+  ui::TMainForm form_;
+  ui::TFormWindow window_;
+  std::wstring title_ = L"Install";
+  bool hiddenAtStart_ = false;
+};
+
+}  // namespace installer
