@@ -5,7 +5,6 @@ namespace ui {
 
 void TCommForm::initSettingManual(const std::wstring& fontName, int fontSize) {
   OnKeyPress = EscapeKeyPress;
-  CenterOnScreen = true;
   Font.name = fontName;
   Font.height = PointsToPixels(fontSize);
 }

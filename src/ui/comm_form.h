@@ -15,9 +15,9 @@ namespace ui {
 class TCommForm : public TForm {
  public:
   using TForm::TForm;
-  bool CenterOnScreen = true;
 
-  // Form-level key handling (Escape closes), centred position, the given font.
+  // Form-level key handling (Escape closes) and the given font. Every window is centred on the
+  // screen when it is created.
   void initSettingManual(const std::wstring& fontName, int fontSize);
   // Closes the form on Escape (27) and consumes the key; other keys pass.
   static void EscapeKeyPress(TForm& form, wchar_t& key);

@@ -65,8 +65,6 @@ void TTextImageButton::PictureChanged() {
   if (AutoSize && actual_.Width() > 0 && actual_.Height() > 0) {
     SetBounds(Left(), Top(), actual_.Width(), actual_.Height());
   }
-  const TRect target = TargetRect({actual_.Width(), actual_.Height()}, {Width(), Height()}, stretch_, proportional_);
-  opaque_ = !actual_.Empty() && !actual_.HasAlpha() && target == ClientRect();
   if (!drawing_) Invalidate();
 }
 

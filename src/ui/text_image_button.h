@@ -37,8 +37,6 @@ class TTextImageButton : public TControl {
   bool Proportional() const { return proportional_; }
   void SetProportional(bool value);
   void SetFontColor(TColor color);
-  // Whether the control covers its parent completely (its parent need not paint beneath it).
-  bool Opaque() const { return opaque_; }
 
   bool HasFont() const override { return true; }
   void SetFontName(const std::wstring& name) override { Font.name = name; }
@@ -60,7 +58,6 @@ class TTextImageButton : public TControl {
   bool drawing_ = false;
   bool downStatus_ = false;
   bool clearBrush_ = false;  // once a caption was drawn, fills leave the background alone
-  bool opaque_ = false;
 };
 
 }  // namespace ui
