@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "installer/exit_codes.h"
 #include "installer/fail_reasons.h"
+#include "installer/install_rules.h"
 #include "installer/main_view.h"
 
 namespace net {
@@ -41,10 +43,30 @@ inline constexpr wchar_t kPackagePassword[] = L"402615";
 inline constexpr wchar_t kUninstallerName[] = L"unin.exe";
 inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
 
+// The files embedded in the executable as resources of type "file".
+struct TEmbeddedFiles {
+  std::function<bool(const std::wstring& name)> exists;
+  std::function<std::wstring(const std::wstring& name)> text;  // UTF-8 text, lines ending in CR LF
+  // Writes the resource to destination; true when a file exists there afterwards.
+  std::function<bool(const std::wstring& name, const std::wstring& destination)> extract;
+};
+
+// What the running process tells the window: where it runs from, under which name, with which
+// arguments, what it carries inside, and how much room the drives have.
+struct TProcessContext {
+  std::wstring exeDir;  // with its trailing separator
+  std::wstring exeFileName;
+  std::vector<std::wstring> arguments;  // after the program's own path
+  TEmbeddedFiles resources;
+  FreeSpaceQuery freeSpace;
+
+  // The context of this process, from the system.
+  static TProcessContext Current(std::vector<std::wstring> arguments);
+};
+
 class TFrmCommInst {
  public:
-  // arguments: the command-line arguments after the program's own path.
-  TFrmCommInst(MainView& view, std::vector<std::wstring> arguments);
+  TFrmCommInst(MainView& view, TProcessContext context);
   ~TFrmCommInst();
   TFrmCommInst(const TFrmCommInst&) = delete;
   TFrmCommInst& operator=(const TFrmCommInst&) = delete;
@@ -105,11 +127,10 @@ class TFrmCommInst {
   void moveUninstallProgress(int from, int to, int sleepMs);
   void waitingInfo(const std::wstring& text);
   std::wstring packageFile() const;
-  template <class Handler>
-  bool guarded(Handler handler);  // false when the handler ended with an error
+  bool guarded(const std::function<void()>& handler);  // false when the handler ended with an error
 
   MainView& view_;
-  std::vector<std::wstring> arguments_;
+  TProcessContext context_;
 
   std::unique_ptr<TConfigFile> FConfigFile;
   bool FbInstallMode = true;
@@ -122,8 +143,6 @@ class TFrmCommInst {
 
   std::unique_ptr<TRegSoftInfo> settings_;
   std::unique_ptr<net::TAPI> api_;
-  std::wstring installerDir_;  // with trailing separator
-  std::wstring expectedSha256_;
   int FProgress = 0;
   int FUninstallProgress = 0;
   bool quitPosted_ = false;

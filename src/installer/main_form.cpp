@@ -1,0 +1,243 @@
+// Start-up, close and destroy of the main window, and the controller: page flow, close button,
+// custom-install toggle and percent label.
+#include "installer/main_form.h"
+
+#include <exception>
+#include <utility>
+
+#include "common/strings.h"
+#include "common/text.h"
+#include "installer/config_file.h"
+#include "installer/install_rules.h"
+#include "installer/reg_soft_info.h"
+#include "installer/run_mode.h"
+#include "net/api.h"
+#include "system/files.h"
+#include "system/processes.h"
+#include "system/resources.h"
+#include "system/uninstall_registration.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kFileType[] = L"file";
+
+struct SkinResource {
+  const wchar_t* name;
+  SkinSlot slot;
+};
+constexpr SkinResource kSkins[] = {
+    {L"bgpic", SkinSlot::imgMain},
+    {L"logo", SkinSlot::imgLogo},
+    {L"minilogo", SkinSlot::imgMiniLogo},
+    {L"btninst01", SkinSlot::ButtonsBitmap},
+    {L"btninst02", SkinSlot::ButtonsBitmapOver},
+    {L"btninst03", SkinSlot::ButtonsBitmapDown},
+};
+
+}  // namespace
+
+TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
+  TEmbeddedFiles resources{
+      [](const std::wstring& name) { return sys::ResourceExists(name, kFileType); },
+      [](const std::wstring& name) { return sys::LoadResourceText(name, kFileType); },
+      [](const std::wstring& name, const std::wstring& destination) {
+        return sys::ExtractResourceToFile(name, kFileType, destination);
+      }};
+  return {sys::GetExeDir(), sys::GetExeFileName(), std::move(arguments), std::move(resources),
+          [](const std::wstring& drive, std::int64_t& freeMB) {
+            std::int32_t mb = 0;
+            const bool known = sys::GetDiskFreeMB(drive, mb);
+            freeMB = mb;
+            return known;
+          }};
+}
+
+TFrmCommInst::TFrmCommInst(MainView& view, TProcessContext context) : view_(view), context_(std::move(context)) {}
+
+TFrmCommInst::~TFrmCommInst() { FormDestroy(); }
+
+// An error that escapes a handler is shown in the standard message box and ends the handler; it
+// never reaches the window procedure.
+bool TFrmCommInst::guarded(const std::function<void()>& handler) {
+  std::wstring message;
+  try {
+    handler();
+    return true;
+  } catch (const common::EGeneralError& e) {
+    message = e.Message();
+  } catch (const std::exception& e) {
+    message = common::Utf8ToWide(e.what());
+  }
+  if (FExitCode == ExitCode::kCancelled) FExitCode = ExitCode::kUnexpectedError;
+  view_.ShowMessageBox(message);
+  return false;
+}
+
+void TFrmCommInst::quit(ExitCode code) {
+  FExitCode = code;
+  quitPosted_ = true;
+  view_.PostQuit();
+}
+
+void TFrmCommInst::FormCreate() {
+  // A window that start-up could not prepare is never shown.
+  if (!guarded([this] { startUp(); })) {
+    view_.HideAtStart();
+    quit(ExitCode::kUnexpectedError);
+  }
+}
+
+void TFrmCommInst::startUp() {
+  view_.SetTitle(L"Install");
+  FImgDown = false;
+  view_.SetHeight(kCollapsedHeight);
+  FbAutoInst = false;
+  FInstallStatus = kInstallNothingDone;
+
+  const std::wstring firstArgument = context_.arguments.empty() ? std::wstring() : context_.arguments.front();
+  FbAutoInst = IsHiddenAutoInstallArgument(firstArgument);
+
+  for (const SkinResource& skin : kSkins) {
+    if (context_.resources.exists(skin.name)) view_.ApplySkin(skin.slot, skin.name);
+  }
+
+  std::wstring configText;
+  if (context_.resources.exists(L"configfile")) configText = context_.resources.text(L"configfile");
+
+  FbInstallMode = IsInstallModeName(context_.exeFileName);
+  // The unattended run installs; an uninstaller started so would only wait unseen for ever.
+  if (!FbInstallMode) FbAutoInst = false;
+  if (FbAutoInst) view_.HideAtStart();
+
+  // A document that is not a JSON object counts as an empty configuration: nothing could be
+  // installed from it.
+  if (!IsConfigDataUsable(configText)) {
+    view_.ShowMessageDialog(L"config data is empty");
+    quit(ExitCode::kConfigEmpty);
+    return;
+  }
+  FConfigFile = std::make_unique<TConfigFile>(
+      configText, FbInstallMode, TConfigContext{context_.exeFileName, sys::GetAppDataDir, sys::GetLocalAppDataDir});
+  TConfigFile& config = *FConfigFile;
+
+  settings_ = std::make_unique<TRegSoftInfo>(sys::RegRoot::CurrentUser, L"SOFTWARE\\" + config.SoftId);
+  api_ = std::make_unique<net::TAPI>(config.FromSource, config.SoftId, config.Version, config.FromKeywordID);
+
+  if (FbInstallMode) {
+    if (!config.XPSupported && !sys::IsVistaOrLater()) {
+      view_.ShowMessageDialog(L"当前版本只支持Win7及以上的版本, XP系统无法兼容!");
+      view_.HideAtStart();
+      quit(ExitCode::kWindowsTooOld);
+      return;
+    }
+    const std::wstring installed = sys::GetInstalledExePath(config.SoftId);
+    if (!installed.empty() &&
+        view_.ShowCheckIfInstalled(L"检测到计算机中已存在此软件，是否为您更新到最新版本？") == kOpenInstalledResult) {
+      sys::RunProgram(installed, sys::kSwShowNormal);
+      view_.HideAtStart();
+      quit(ExitCode::kOpenedInstalled);
+      return;
+    }
+    if (config.isValidSourceFound()) view_.SetAutoInstallTimer(true);
+    if (IsShownAutoInstallArgument(firstArgument)) view_.SetAutoInstallTimer(true);
+
+    view_.ShowPage(Page::tbInstall);
+    const std::wstring defaultDir = sys::GetLocalAppDataDir() + L"\\" + config.ProgramDirName;
+    view_.SetText(Ctl::edtPath, defaultDir);
+    sys::ForceDirectories(defaultDir);
+    api_->ReportPreInstall();
+  } else {
+    view_.ShowPage(Page::tbUninstall);
+  }
+
+  sys::KillProcessByName(config.MainProg);
+
+  view_.SetTitle(config.Title);
+  view_.SetText(Ctl::lblTitle, config.Title);
+  view_.SetText(Ctl::lblVersion, config.Version);
+  view_.SetText(Ctl::lblDescription, config.Description);
+  view_.SetText(Ctl::lblBigTitle, config.BigTitle);
+  {
+    const Bounds bigTitle = view_.GetBounds(Ctl::lblBigTitle);
+    view_.MoveTo(Ctl::lblVersion, bigTitle.Right() + 10, view_.GetBounds(Ctl::lblVersion).top);
+  }
+
+  const std::wstring name = getNameFromExe();
+  view_.SetText(Ctl::lblNameFromExe, name);
+  if (!name.empty()) {
+    view_.SetVisible(Ctl::lblBigTitle, false);
+    view_.MoveTo(Ctl::lblNameFromExe, view_.GetBounds(Ctl::lblNameFromExe).left, view_.GetBounds(Ctl::lblBigTitle).top);
+    view_.SetText(Ctl::lblTitle, name);
+    config.ShortcutName = name;
+  }
+
+  view_.HideTabs();
+
+  view_.SetVisible(Ctl::imgLogo, true);
+  const int besideLogo = view_.GetBounds(Ctl::imgLogo).Right() + 60;
+  view_.MoveTo(Ctl::lblDescription, besideLogo, view_.GetBounds(Ctl::lblDescription).top - 15);
+  view_.MoveTo(Ctl::lblBigTitle, besideLogo, view_.GetBounds(Ctl::lblBigTitle).top);
+  view_.SetFontColor(Ctl::lblTitle, kWhite);
+  view_.SetVisible(Ctl::lblTitle, true);
+
+  if (FbAutoInst) view_.SetAutoInstallTimer(true);
+}
+
+void TFrmCommInst::FormShow() { view_.BringToFront(); }
+
+void TFrmCommInst::FormClose() {
+  guarded([this] {
+    if (FbInstallMode && api_) api_->ReportInstallEnd();
+  });
+}
+
+void TFrmCommInst::FormDestroy() {
+  settings_.reset();
+  api_.reset();
+  FConfigFile.reset();
+}
+
+std::wstring TFrmCommInst::getNameFromExe() const {
+  return FConfigFile ? installer::getNameFromExe(*FConfigFile) : std::wstring();
+}
+
+std::wstring TFrmCommInst::getMainProgPath() const {
+  return FTargetDir + FConfigFile->MainProgPath + FConfigFile->MainProg;
+}
+
+void TFrmCommInst::toggleCustomInstall() {
+  FImgDown = !FImgDown;
+  view_.SetVisible(Ctl::imgDown, !FImgDown);
+  view_.SetVisible(Ctl::imgUp, FImgDown);
+  if (FImgDown) {
+    view_.SetHeight(kExpandedHeight);
+    view_.ClearSelection(Ctl::edtPath);
+  } else {
+    view_.SetHeight(kCollapsedHeight);
+  }
+}
+
+void TFrmCommInst::imgbtnCloseClick() {
+  guarded([this] {
+    if (!FbInstallMode) {
+      view_.CloseWindow();
+    } else if (FInstallStatus == kInstalled) {
+      btnInstallExitClick();
+    } else if (view_.ShowConfirmDialog(L"您确定要退出安装程序吗?", false)) {
+      view_.CloseWindow();
+    }
+  });
+}
+
+void TFrmCommInst::setProgress(int value) {
+  if (value == FProgress) return;
+  FProgress = value;
+  view_.SetPosition(Ctl::pbProgress, value);
+  pbProgressChange();
+}
+
+void TFrmCommInst::pbProgressChange() { view_.SetText(Ctl::lblPercentNum, std::to_wstring(FProgress) + L"%"); }
+
+}  // namespace installer

@@ -1,0 +1,318 @@
+// The install operation of the main window: free space, package (embedded or downloaded),
+// extraction, registration, finish page and the start of the installed program.
+#include "installer/main_form.h"
+
+#include <optional>
+
+#include "common/strings.h"
+#include "installer/companion.h"
+#include "installer/config_file.h"
+#include "installer/file_digest.h"
+#include "installer/install_rules.h"
+#include "net/api.h"
+#include "net/down_thread.h"
+#include "net/unzip_package.h"
+#include "system/associations.h"
+#include "system/files.h"
+#include "system/processes.h"
+#include "system/services.h"
+#include "system/shortcuts.h"
+#include "system/startup_entry.h"
+#include "system/uninstall_registration.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kRunFailed[] = L"软件启动失败，可能是杀毒软件拦截所致！请先暂停杀毒软件再继续。是否重试？";
+constexpr wchar_t kServiceNameMissing[] = L"服务名未填";
+
+// Restores the close button and btnInstall however the install operation ends.
+class InstallButtonsLock {
+ public:
+  explicit InstallButtonsLock(MainView& view) : view_(view) {
+    view_.SetVisible(Ctl::imgbtnClose, false);
+    view_.SetEnabled(Ctl::imgbtnClose, false);
+    view_.SetEnabled(Ctl::btnInstall, false);
+  }
+  ~InstallButtonsLock() {
+    view_.SetEnabled(Ctl::imgbtnClose, true);
+    view_.SetEnabled(Ctl::btnInstall, true);
+    view_.SetVisible(Ctl::imgbtnClose, true);
+  }
+  InstallButtonsLock(const InstallButtonsLock&) = delete;
+  InstallButtonsLock& operator=(const InstallButtonsLock&) = delete;
+
+ private:
+  MainView& view_;
+};
+
+}  // namespace
+
+void TFrmCommInst::btnInstallClick() {
+  InstallButtonsLock lock(view_);
+  guarded([this] { install(); });
+}
+
+void TFrmCommInst::tmrAutoInstTimer() {
+  view_.SetAutoInstallTimer(false);
+  btnInstallClick();
+  view_.CloseWindow();
+}
+
+std::wstring TFrmCommInst::packageFile() const { return sys::GetTempDir() + FConfigFile->SoftId + L".zip"; }
+
+void TFrmCommInst::waitingInfo(const std::wstring& text) {
+  view_.SetText(Ctl::lblWaitingInfo, text);
+  view_.ProcessMessages();
+}
+
+void TFrmCommInst::moveProgress(int from, int to) {
+  for (int value = from; value <= to; ++value) {
+    setProgress(value);
+    view_.ProcessMessages();
+    view_.Sleep(1);
+  }
+}
+
+void TFrmCommInst::fail(FatalFailure failure) {
+  const FailReason& reason = ReasonOf(failure);
+  api_->ReportInstallFail(std::wstring(reason.reason), reason.errorNumber);
+  if (reason.kind == MessageKind::kMessageBox) {
+    view_.ShowMessageBox(std::wstring(reason.message));
+  } else {
+    view_.ShowMessageDialog(std::wstring(reason.message));
+  }
+  quit(reason.exitCode);
+}
+
+std::wstring TFrmCommInst::findInstallDrive() const { return FindInstallDrive(context_.freeSpace); }
+
+void TFrmCommInst::install() {
+  const TConfigFile& config = *FConfigFile;
+  view_.ShowPage(Page::tbProcess);
+  view_.ProcessMessages();
+  view_.SetText(Ctl::lblWaitingInfo, L"正在读取安装包信息...");
+  moveProgress(0, 10);
+
+  FTargetDir = view_.Text(Ctl::edtPath);
+
+  const std::optional<std::wstring> dir = ChooseInstallDir(FTargetDir, config.ProgramDirName, context_.freeSpace);
+  if (!dir) {
+    view_.ShowMessageDialog(L"当前分区空间不足，剩余空间小于150M! 请重新选择另一分区安装");
+    quit(ExitCode::kNotEnoughSpace);
+    return;
+  }
+  if (*dir != FTargetDir) {
+    FTargetDir = *dir;
+    sys::ForceDirectories(FTargetDir);
+  }
+
+  api_->ReportInstall();
+  FInstallStatus = kInstallUnderWay;
+
+  waitingInfo(L"正在检测安装环境...");
+  waitingInfo(L"开始安装...");
+
+  const std::wstring zipFile = packageFile();
+  sys::DeleteFileForce(zipFile);
+  if (!obtainPackage(zipFile)) return;
+
+  if (!config.ConfigFileDeletedBeforeInstall.empty()) sys::DeleteFileForce(config.ConfigFileDeletedBeforeInstall);
+
+  setProgress(80);
+  view_.ProcessMessages();
+
+  if (!sys::FileExists(zipFile)) {
+    fail(FatalFailure::kZipFileNotExist);
+    return;
+  }
+  // The chosen folder may not exist yet when the user picked its parent with "更改目录".
+  sys::ForceDirectories(FTargetDir);
+  if (!net::UnzipPackage(zipFile, FTargetDir, kPackagePassword, [this](int percent) { unzipPercentDone(percent); })) {
+    fail(FatalFailure::kUnzipFailed);
+    return;
+  }
+
+  view_.SetText(Ctl::lblWaitingInfo, L"正在写入注册信息...");
+  writeInstallInfo();
+
+  moveProgress(95, 100);
+  setProgress(100);
+
+  FInstallStatus = kInstalled;
+  FExitCode = ExitCode::kInstalled;
+  view_.ShowPage(Page::tbFinish);
+
+  startInstalledProgram();
+}
+
+bool TFrmCommInst::obtainPackage(const std::wstring& zipFile) {
+  if (context_.resources.exists(L"zipfile")) {
+    if (!context_.resources.extract(L"zipfile", zipFile)) {
+      fail(FatalFailure::kCreateResFile);
+      return false;
+    }
+    return true;
+  }
+  return downloadPackage(zipFile);
+}
+
+bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
+  TConfigFile& config = *FConfigFile;
+  waitingInfo(L"联网检查配置信息...");
+
+  std::wstring url;
+  std::wstring ver;
+  if (api_->GetSoftDownloadInfo(url, ver)) {
+    while (url.empty() && view_.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？")) api_->GetSoftDownloadInfo(url, ver);
+    if (url.empty()) {
+      fail(FatalFailure::kGetSoftDownloadInfo);
+      return false;
+    }
+    config.Version = ver;
+  }
+  waitingInfo(L"开始安装...");
+  FDownloadStatus = kDownloadRequested;
+  if (url.empty()) {
+    fail(FatalFailure::kUrlEmpty);
+    return false;
+  }
+
+  net::StartDownThread(
+      url, zipFile, [this](net::TDownThread*, std::int64_t total) { idhtp1WorkBegin(total); },
+      [this](net::TDownThread*, std::int64_t count) { idhtp1Work(count); },
+      [this](net::TDownThread*, std::int64_t code) { idhtp1WorkFinish(code); });
+  while (FDownloadStatus != kDownloadDone && FDownloadStatus != kDownloadFailed) view_.WaitForMessages(50);
+
+  // A package that does not match the digest the server announced is not installed.
+  const std::wstring& sha256 = api_->DownloadSha256();
+  if (FDownloadStatus == kDownloadDone && !sha256.empty() && !FileSha256Matches(zipFile, sha256)) {
+    sys::DeleteFileForce(zipFile);
+    FDownloadStatus = kDownloadFailed;
+  }
+  if (FDownloadStatus == kDownloadFailed) {
+    fail(FatalFailure::kDownloadZipFail);
+    return false;
+  }
+  return true;
+}
+
+void TFrmCommInst::idhtp1WorkBegin(std::int64_t workCountMax) {
+  FTmpWorkCountMax = static_cast<std::int32_t>(workCountMax);
+  FDownloadStatus = kDownloadBegun;
+}
+
+void TFrmCommInst::idhtp1Work(std::int64_t workCount) { setProgress(DownloadBarPosition(workCount, FTmpWorkCountMax)); }
+
+void TFrmCommInst::idhtp1WorkFinish(std::int64_t responseCode) {
+  FDownloadStatus = (responseCode < 0 || responseCode > 300) ? kDownloadFailed : kDownloadDone;
+}
+
+void TFrmCommInst::unzipPercentDone(int percent) {
+  const int before = FProgress;
+  setProgress(UnzipBarPosition(percent));
+  if (FProgress != before) view_.ProcessMessages();
+}
+
+void TFrmCommInst::writeInstallInfo() {
+  const TConfigFile& config = *FConfigFile;
+  const std::wstring mainProg = getMainProgPath();
+  const std::wstring uninstaller = FTargetDir + L"\\" + kUninstallerName;
+
+  std::wstring linkPath;
+  sys::CreateDesktopShortcut(mainProg, L"", config.ShortcutName, linkPath);
+  sys::CreateStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
+  sys::CopyFileTo(context_.exeDir + context_.exeFileName, uninstaller);
+  sys::CreateStartMenuShortcut(uninstaller, config.ProgramDirName, kUninstallShortcutName);
+  if (sys::FileExists(context_.exeDir + L"config.dat")) {
+    sys::CopyFileTo(context_.exeDir + L"config.dat", FTargetDir + L"\\config.dat");
+  }
+
+  for (const std::wstring& ext : config.AssociatedExts) {
+    const std::wstring className = (ext.empty() ? ext : ext.substr(1)) + L"File";
+    sys::AssociateFileExt(ext, className, className, mainProg, L"");
+  }
+  if (!config.ProtocalRootKeyName.empty()) {
+    // Registration is best effort: a registry error here does not stop the install.
+    try {
+      sys::RegisterUrlProtocol(config.ProtocalRootKeyName, config.Protocalname, mainProg);
+    } catch (const common::EGeneralError&) {
+    }
+  }
+
+  for (const std::wstring* dll : {&config.RegDllName, &config.RegDllName2, &config.RegDllName3}) {
+    if (dll->empty()) continue;
+    view_.ShellOpen(L"regsvr32.exe", L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", sys::kSwHide, false);
+  }
+
+  if (config.RunAtStartup) {
+    if (config.StartupByService) {
+      if (config.ServiceName.empty()) view_.ShowMessageBox(kServiceNameMissing);
+      const std::wstring programFolder = mainProg.substr(0, mainProg.find_last_of(L"\\/") + 1);
+      sys::InstallService(config.ServiceName, config.ServiceDisplayName, programFolder + config.ServiceExeFileName);
+      sys::StartServiceByName(config.ServiceName);
+    } else {
+      sys::SetRunAtStartup(config.SoftId, true, mainProg);
+    }
+  }
+
+  if (const std::optional<std::wstring> companion = CompanionFileFor(config.SoftId)) {
+    view_.ShellOpen(FTargetDir + L"\\" + *companion, L"asso", sys::kSwShowNormal, true);
+  }
+
+  sys::WriteUninstallInfo(config.SoftId, config.ShortcutName, mainProg, FTargetDir, config.Version, L" ");
+
+  for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
+    if (!bat->empty()) sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide);
+  }
+}
+
+void TFrmCommInst::startInstalledProgram() {
+  const TConfigFile& config = *FConfigFile;
+  const std::wstring mainProg = getMainProgPath();
+  const std::wstring argument = getNameFromExe();
+
+  if (config.RunAsAdmin) {
+    std::intptr_t process = sys::StartProgramWithArgs(mainProg, argument, L"");
+    if (process > 0) {
+      sys::CloseProcessHandle(process);
+      return;
+    }
+    api_->ReportInstallFail(L"run_exe_failed", static_cast<int>(process));
+    while (process <= 0 && view_.ShowConfirmDialog(kRunFailed, true)) {
+      process = sys::StartProgramWithArgs(mainProg, argument, L"");
+    }
+    sys::CloseProcessHandle(process);
+    return;
+  }
+
+  std::uint32_t error = 0;
+  // Quoted, so that a folder with blanks cannot make the system start another program.
+  sys::CloseProcessHandle(sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, L"", false));
+  if (error > 0) {
+    const std::intptr_t shell = view_.ShellOpen(mainProg, argument, sys::kSwShowNormal, false);
+    error = shell > 31 ? 0 : static_cast<std::uint32_t>(shell);
+  }
+  if (error >= 1 && error <= 512) {
+    api_->ReportInstallFail(L"run_exe_failed", static_cast<int>(error));
+    view_.ShowMessageDialog(kRunFailed);
+  }
+}
+
+void TFrmCommInst::btnChangeInstallClick() {
+  const std::optional<std::wstring> folder = view_.BrowseForFolder(L"请选择软件安装目录");
+  if (!folder) return;
+  const std::wstring& name = FConfigFile->ProgramDirName;
+  view_.SetText(Ctl::edtPath, (!folder->empty() && folder->back() == L'\\') ? *folder + name : *folder + L"\\" + name);
+}
+
+void TFrmCommInst::btnInstallExitClick() {
+  const TConfigFile& config = *FConfigFile;
+  if (!config.OpenWebsiteAfterInstall.empty()) {
+    sys::OpenWebPage(ExpandWebAddress(config.OpenWebsiteAfterInstall, config.Version, config.FromSource));
+  }
+  view_.CloseWindow();
+}
+
+}  // namespace installer

@@ -1,0 +1,736 @@
+// The main window's behaviour driven end to end through the host fakes: the recording view, the
+// in-memory registry, the scripted HTTP transport, the recording shell, service manager and
+// process list, real files below a temporary folder and real password-protected ZIP packages.
+#include "installer/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "common/crypto.h"
+#include "common/text.h"
+#include "installer/config_file.h"
+#include "net/http_fake.h"
+#include "recording_view.h"
+#include "support/pump.h"
+#include "system/files.h"
+#include "system/processes.h"
+#include "system/processes_fake.h"
+#include "system/registry_fake.h"
+#include "system/registry_strings.h"
+#include "system/services_fake.h"
+#include "system/shortcuts.h"
+#include "system/shortcuts_fake.h"
+
+namespace installer {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingView;
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\brisklens_win";
+constexpr wchar_t kPackageUrl[] = L"http://packages.test/pkg/brisklens.zip";
+
+std::string Config(const std::string& extra = "") {
+  return R"({"SoftId":"brisklens_win","Title":"Brisklens 安装","Version":"1.0.1","BigTitle":"Brisklens",)"
+         R"("ProgramDirName":"Brisklens","ShortcutName":"Brisklens","MainProg":"Orvatte.exe","MainProgPath":"\\",)"
+         R"("XPSupported":false,"RunAsAdmin":true,"ConfigPathForUinstall":"%appdata%\\brisklens_win")" +
+         extra + "}";
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The value of one query parameter.
+std::wstring Param(const net::fake::Request& request, const std::wstring& name) {
+  const std::wstring query = L"&" + request.Query() + L"&";
+  const std::wstring key = L"&" + name + L"=";
+  const auto at = query.find(key);
+  if (at == std::wstring::npos) return L"<absent>";
+  const auto from = at + key.size();
+  return query.substr(from, query.find(L'&', from) - from);
+}
+
+// The report name of a request: the last part of its path ("install_fail", "event", ...).
+std::wstring Name(const net::fake::Request& request) {
+  const std::wstring path = request.Path();
+  return path.substr(path.find_last_of(L'/') + 1);
+}
+
+class MainFormTest : public ::testing::Test {
+ public:  // the failure table's arrangements reach the fixture
+  void SetUp() override {
+    static const fs::path base = fs::temp_directory_path();  // before TMPDIR points below root_
+    root_ = base / ("form_" + std::to_string(::getpid()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    for (const char* dir : {"tmp", "local", "roaming", "download", "desktop", "programs"}) fs::create_directories(root_ / dir);
+    setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root_ / "local").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root_ / "roaming").c_str(), 1);
+    sys::fake_registry::Reset();
+    sys::fake_processes::Reset();
+    sys::fake_services::Reset();
+    net::fake::Reset();
+    sys::fake_shell::SetFolders((root_ / "desktop").wstring(), (root_ / "programs").wstring());
+    std::ofstream(root_ / "download" / "Brisklens_web.exe") << "installer image";
+    SetResource(L"configfile", Config());
+    context_.exeDir = (root_ / "download").wstring() + L"/";
+    context_.exeFileName = L"Brisklens_web.exe";
+    context_.resources = {[this](const std::wstring& name) { return resources_.count(name) > 0; },
+                          [this](const std::wstring& name) { return common::Utf8ToWide(resources_.at(name)); },
+                          [this](const std::wstring& name, const std::wstring& destination) {
+                            std::ofstream(fs::path(destination), std::ios::binary) << resources_.at(name);
+                            return fs::exists(fs::path(destination));
+                          }};
+    context_.freeSpace = [this](const std::wstring& drive, std::int64_t& mb) {
+      const auto it = drives_.find(drive);
+      mb = it == drives_.end() ? 0 : it->second;
+      return it != drives_.end();
+    };
+    NewView();
+  }
+
+  // A fresh view whose timeline also receives the blocking requests, in the order they were
+  // made; the reports that run on workers are checked through the transport's own list.
+  void NewView() {
+    view_ = RecordingView();
+    seenBlocking_ = 0;
+    view_.beforeEvent = [this](std::vector<std::wstring>& timeline) {
+      const auto requests = net::fake::Requests();
+      std::size_t blocking = 0;
+      for (const auto& r : requests) {
+        const std::wstring name = Name(r);
+        if (name != L"install_fail" && name != L"event" && name != L"soft_down") continue;
+        if (blocking++ < seenBlocking_) continue;
+        std::wstring entry = L"report " + name;
+        if (name == L"install_fail") entry += L" " + Param(r, L"reason") + L" " + Param(r, L"err");
+        if (name == L"event") entry += L" " + Param(r, L"event_id");
+        timeline.push_back(entry);
+        ++seenBlocking_;
+      }
+    };
+  }
+
+  void TearDown() override {
+    form_.reset();
+    fs::remove_all(root_);
+  }
+
+  // The default install folder, as start-up puts it into edtPath.
+  std::wstring LocalDir() const { return (root_ / "local").wstring() + L"\\Brisklens"; }
+  fs::path InstallDir() const { return root_ / "local" / "Brisklens"; }
+
+  // A package made with the zip tool, protected with the package password.
+  std::string Package() {
+    const fs::path src = root_ / "pkgsrc";
+    fs::create_directories(src / "data" / "deep");
+    std::ofstream(src / "Orvatte.exe") << "main program";
+    std::ofstream(src / "data" / "deep" / "readme.txt") << "nested";
+    const fs::path zip = root_ / "package.zip";
+    const std::string command = "cd '" + src.string() + "' && zip -q -r -P 402615 '" + zip.string() + "' .";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return ReadAll(zip);
+  }
+
+  void ServeDownload(const std::string& version = "2.0.5", int status = 200, const std::string& extraData = "") {
+    net::fake::SetAnswer(L"/api/config/soft_down",
+                         net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                         R"(","ver":")" + version + "\"" + extraData + "}}"));
+    net::fake::Answer package;
+    package.status = status;
+    package.body = Package();
+    net::fake::SetAnswer(L"/pkg/brisklens.zip", package);
+  }
+
+  TFrmCommInst& Create() {
+    form_ = std::make_unique<TFrmCommInst>(view_, context_);
+    view_.onClose = [this] { form_->FormClose(); };
+    form_->FormCreate();
+    // The host's extraction takes "/" only, so the install goes to the same folder spelt so.
+    startPath_ = view_.texts[Ctl::edtPath];
+    if (form_->installMode()) view_.texts[Ctl::edtPath] = InstallDir().wstring();
+    return *form_;
+  }
+
+  // Every request of the run, once the worker reports have arrived.
+  std::vector<net::fake::Request> Requests(std::size_t atLeast) {
+    testsupport::PumpUntil([&] { return net::fake::Requests().size() >= atLeast; }, 5000);
+    return net::fake::Requests();
+  }
+  std::vector<std::wstring> RequestNames(std::size_t atLeast) {
+    std::vector<std::wstring> names;
+    for (const auto& r : Requests(atLeast)) names.push_back(Name(r));
+    return names;
+  }
+
+  // The timeline with the blocking requests made since its last event.
+  const std::vector<std::wstring>& Timeline() {
+    view_.beforeEvent(view_.timeline);
+    return view_.timeline;
+  }
+
+  std::wstring Registry(sys::RegRoot root, const std::wstring& key, const std::wstring& name) {
+    return sys::ReadRegString(root, key, name);
+  }
+
+  fs::path root_;
+  void SetResource(const std::wstring& name, const std::string& bytes) { resources_[name] = bytes; }
+
+  std::map<std::wstring, std::string> resources_;  // the embedded files
+  std::map<std::wstring, std::int64_t> drives_;
+  TProcessContext context_;
+  RecordingView view_;
+  std::unique_ptr<TFrmCommInst> form_;
+  std::wstring startPath_;  // edtPath as start-up left it
+  std::size_t seenBlocking_ = 0;
+};
+
+// ---- start-up ------------------------------------------------------------------------------
+
+TEST_F(MainFormTest, StartUpInInstallModePreparesTheWindowAndReportsPreinstall) {
+  sys::fake_processes::Processes().running = {L"explorer.exe", L"ORVATTE.EXE"};
+  view_.bounds[Ctl::lblBigTitle] = {100, 40, 120, 30};
+  view_.bounds[Ctl::imgLogo] = {20, 30, 96, 96};
+  view_.bounds[Ctl::lblDescription] = {150, 90, 300, 20};
+  TFrmCommInst& form = Create();
+
+  EXPECT_TRUE(form.installMode());
+  EXPECT_EQ(view_.page, Page::tbInstall);
+  EXPECT_EQ(form.config()->ProgramDirName, L"Brisklens");
+  EXPECT_EQ(view_.title, L"Brisklens 安装");
+  EXPECT_EQ(view_.texts[Ctl::lblTitle], L"Brisklens 安装");
+  EXPECT_EQ(startPath_, LocalDir());
+  EXPECT_TRUE(fs::is_directory(InstallDir())) << "the default folder is created at once";
+  EXPECT_EQ(view_.height, kCollapsedHeight);
+  EXPECT_TRUE(view_.tabsHidden);
+  EXPECT_FALSE(view_.hiddenAtStart);
+  // The source "web" from the file name is valid, so the install starts by itself.
+  EXPECT_TRUE(view_.timerEnabled);
+  EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"ORVATTE.EXE"});
+  // lblVersion 10 px right of lblBigTitle (before it moved); both labels 60 px right of the logo.
+  EXPECT_EQ(view_.bounds[Ctl::lblVersion].left, 230);
+  EXPECT_EQ(view_.bounds[Ctl::lblBigTitle].left, 176);
+  EXPECT_EQ(view_.bounds[Ctl::lblDescription].left, 176);
+  EXPECT_EQ(view_.bounds[Ctl::lblDescription].top, 75);
+  EXPECT_EQ(view_.fontColors[Ctl::lblTitle], kWhite);
+
+  const auto requests = Requests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(Name(requests[0]), L"preinstall");
+  EXPECT_EQ(Param(requests[0], L"source"), L"web");
+  EXPECT_EQ(Param(requests[0], L"curr_ver"), L"1.0.1");
+}
+
+TEST_F(MainFormTest, RunModeFollowsTheExactFileNameAndTheFirstArgument) {
+  struct Case {
+    const wchar_t* exe;
+    std::vector<std::wstring> arguments;
+    bool installMode;
+    bool hidden;
+  };
+  const Case cases[] = {
+      {L"unin.exe", {}, false, false},
+      {L"unin.exe", {L"astart"}, false, false},
+      {L"Unin.exe", {}, true, false},
+      {L"setup.exe", {L"astart"}, true, true},
+      {L"setup.exe", {L"x", L"astart"}, true, false},
+      {L"setup.exe", {L"ASTART"}, true, false},
+  };
+  for (const Case& c : cases) {
+    NewView();
+    context_.exeFileName = c.exe;
+    context_.arguments = c.arguments;
+    TFrmCommInst& form = Create();
+    EXPECT_EQ(form.installMode(), c.installMode) << c.exe;
+    EXPECT_EQ(form.autoInstall(), c.hidden) << c.exe;
+    EXPECT_EQ(view_.hiddenAtStart, c.hidden) << c.exe;
+    EXPECT_EQ(view_.page, c.installMode ? Page::tbInstall : Page::tbUninstall) << c.exe;
+    if (c.hidden) EXPECT_TRUE(view_.timerEnabled);
+  }
+}
+
+TEST_F(MainFormTest, EarlyEndsAtStartUpSendNoReportAndEndWithTheirExitCode) {
+  // Empty configuration.
+  SetResource(L"configfile", "");
+  Create();
+  EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog config data is empty", L"quit"}));
+  EXPECT_EQ(form_->exitCode(), ExitCode::kConfigEmpty);
+
+  // Not JSON.
+  NewView();
+  SetResource(L"configfile", "{not json");
+  Create();
+  EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog config data is empty", L"quit"}));
+
+  // Installed already, and the user opens it (even when started with "astart").
+  NewView();
+  SetResource(L"configfile", Config());
+  sys::WriteRegString(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayIcon", L"\"C:\\x\\Orvatte.exe\"");
+  context_.arguments = {L"astart"};
+  view_.checkIfInstalledResult = kOpenInstalledResult;
+  Create();
+  EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"installed? 检测到计算机中已存在此软件，是否为您更新到最新版本？", L"quit"}));
+  EXPECT_TRUE(view_.hiddenAtStart);
+  EXPECT_EQ(form_->exitCode(), ExitCode::kOpenedInstalled);
+  ASSERT_FALSE(sys::fake_processes::Processes().starts.empty());
+  EXPECT_EQ(sys::fake_processes::Processes().starts.back().application, L"C:\\x\\Orvatte.exe");
+
+  EXPECT_TRUE(Requests(0).empty()) << "neither preinstall nor install_end";
+}
+
+TEST_F(MainFormTest, ReinstallingContinuesAfterTheAlreadyInstalledQuestion) {
+  sys::WriteRegString(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayIcon", L"\"C:\\x\\Orvatte.exe\"");
+  view_.checkIfInstalledResult = 2;
+  Create();
+  EXPECT_EQ(view_.page, Page::tbInstall);
+  EXPECT_EQ(RequestNames(1), std::vector<std::wstring>{L"preinstall"});
+}
+
+// ---- controller ----------------------------------------------------------------------------
+
+TEST_F(MainFormTest, CustomInstallToggleExpandsAndCollapses) {
+  TFrmCommInst& form = Create();
+  form.toggleCustomInstall();
+  EXPECT_EQ(view_.height, kExpandedHeight);
+  EXPECT_TRUE(view_.visible[Ctl::imgUp]);
+  EXPECT_FALSE(view_.visible[Ctl::imgDown]);
+  form.toggleCustomInstall();
+  EXPECT_EQ(view_.height, kCollapsedHeight);
+  EXPECT_TRUE(view_.visible[Ctl::imgDown]);
+  EXPECT_FALSE(view_.visible[Ctl::imgUp]);
+}
+
+TEST_F(MainFormTest, CloseButtonBeforeInstallingAsksWithNoAsDefault) {
+  TFrmCommInst& form = Create();
+  view_.confirmAnswers = {false};
+  form.imgbtnCloseClick();
+  EXPECT_FALSE(view_.closed);
+  EXPECT_EQ(view_.Events(L"confirm"), std::vector<std::wstring>{L"confirm (no) 您确定要退出安装程序吗?"});
+
+  view_.confirmAnswers = {true};
+  form.imgbtnCloseClick();
+  EXPECT_TRUE(view_.closed);
+  EXPECT_EQ(form.exitCode(), ExitCode::kCancelled);
+  Timeline();
+  EXPECT_EQ(view_.Events(L"report"), std::vector<std::wstring>{L"report event install_end"});
+}
+
+TEST_F(MainFormTest, ChangeFolderAppendsTheProgramFolder) {
+  TFrmCommInst& form = Create();
+  view_.browseAnswer = L"D:\\";
+  form.btnChangeInstallClick();
+  EXPECT_EQ(view_.texts[Ctl::edtPath], L"D:\\Brisklens");
+  view_.browseAnswer = L"D:\\Apps";
+  form.btnChangeInstallClick();
+  EXPECT_EQ(view_.texts[Ctl::edtPath], L"D:\\Apps\\Brisklens");
+  view_.browseAnswer.reset();
+  form.btnChangeInstallClick();
+  EXPECT_EQ(view_.texts[Ctl::edtPath], L"D:\\Apps\\Brisklens");
+  EXPECT_EQ(view_.Events(L"browse").front(), L"browse 请选择软件安装目录");
+}
+
+// ---- install -------------------------------------------------------------------------------
+
+TEST_F(MainFormTest, DownloadedInstallRegistersEverythingAndStartsTheProduct) {
+  SetResource(L"configfile",
+                           Config(R"(,"AssociatedExts":"*.jpg|*.png","ProtocalRootKeyName":"brisk","Protocalname":"Brisk",)"
+                                  R"("RunAtStartup":true,"OpenWebsiteAfterInstall":"http://site.test/?v=[VERSION]&f=[From]")"));
+  std::ofstream(root_ / "download" / "config.dat") << "channel data";
+  ServeDownload("2.0.5");
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+
+  EXPECT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(form.exitCode(), ExitCode::kInstalled);
+  EXPECT_EQ(view_.pages, (std::vector<Page>{Page::tbInstall, Page::tbProcess, Page::tbFinish}));
+  EXPECT_EQ(view_.texts[Ctl::lblPercentNum], L"100%");
+  EXPECT_EQ(view_.progressValues.back(), 100);
+  EXPECT_TRUE(view_.visible[Ctl::imgbtnClose]);
+  EXPECT_TRUE(view_.enabled[Ctl::imgbtnClose]);
+  EXPECT_TRUE(view_.enabled[Ctl::btnInstall]);
+
+  // Files: the package, the uninstaller, config.dat.
+  const fs::path dir = InstallDir();
+  EXPECT_EQ(ReadAll(dir / "Orvatte.exe"), "main program");
+  EXPECT_EQ(ReadAll(dir / "data" / "deep" / "readme.txt"), "nested");
+  EXPECT_EQ(ReadAll(dir / "unin.exe"), "installer image");
+  EXPECT_EQ(ReadAll(dir / "config.dat"), "channel data");
+
+  // Links.
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  EXPECT_EQ(form.getMainProgPath(), mainProg);
+  EXPECT_TRUE(sys::fake_shell::LinkAt(sys::DesktopShortcutPath(mainProg, L"Brisklens")));
+  EXPECT_TRUE(sys::fake_shell::LinkAt(sys::StartMenuShortcutPath(mainProg, L"Brisklens", L"Brisklens")));
+  EXPECT_TRUE(sys::fake_shell::LinkAt(sys::StartMenuShortcutPath(InstallDir().wstring() + L"\\unin.exe", L"Brisklens", L"卸载软件")));
+
+  // Registry: the server's version in the uninstall registration, associations, protocol, Run.
+  EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"2.0.5");
+  EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayName"), L"Brisklens");
+  EXPECT_NE(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"UninstallString").find(InstallDir().wstring() + L"\\unin.exe"),
+            std::wstring::npos);
+  const auto text = [](sys::RegRoot root, const std::wstring& key, sys::fake_registry::View view) {
+    const auto value = sys::fake_registry::GetValue(root, key, L"", view);
+    return value ? sys::reg::StringFromData(value->data) : L"<none>";
+  };
+  using sys::fake_registry::View;
+  EXPECT_EQ(text(sys::RegRoot::ClassesRoot, L".jpg", View::Bits32), L"jpgFile");
+  EXPECT_EQ(text(sys::RegRoot::ClassesRoot, L".png", View::Bits32), L"pngFile");
+  EXPECT_EQ(text(sys::RegRoot::ClassesRoot, L"pngFile", View::Bits32), L"pngFile");
+  EXPECT_NE(text(sys::RegRoot::ClassesRoot, L"brisk\\shell\\open\\command", View::Bits64).find(mainProg), std::wstring::npos);
+  EXPECT_FALSE(Registry(sys::RegRoot::CurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"brisklens_win").empty());
+
+  // The product started with our own rights.
+  const auto& starts = sys::fake_processes::Processes().starts;
+  ASSERT_FALSE(starts.empty());
+  EXPECT_EQ(starts.back().application, mainProg);
+
+  // Reports: preinstall, install (with the configured version), the lookup; later ones carry
+  // the server's version.
+  // The reports on workers may reach the server in any order.
+  std::vector<std::wstring> names = RequestNames(4);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"brisklens.zip", L"install", L"preinstall", L"soft_down"}));
+  EXPECT_EQ(Param(net::fake::RequestsTo(L"/api/report/install").at(0), L"curr_ver"), L"1.0.1");
+
+  // The close button now does what "安装完成" does.
+  form.imgbtnCloseClick();
+  EXPECT_TRUE(view_.closed);
+  EXPECT_TRUE(view_.Events(L"confirm").empty());
+  EXPECT_EQ(sys::fake_processes::Processes().starts.back().application, L"http://site.test/?v=2.0.5&f=web");
+  const auto end = net::fake::RequestsTo(L"/api/report/event");
+  ASSERT_EQ(end.size(), 1u);
+  EXPECT_EQ(Param(end[0], L"event_id"), L"install_end");
+  EXPECT_EQ(Param(end[0], L"curr_ver"), L"2.0.5");
+}
+
+TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
+  struct Case {
+    const char* name;
+    std::function<void(MainFormTest&)> arrange;
+    std::wstring reason;
+    std::wstring message;
+    ExitCode exit;
+  };
+  const std::wstring askSupport = L"dialog 安装失败，请联系官网客服获取免安装包！";
+  const std::wstring blocked = L"dialog 文件解压失败，可能是被杀毒软件拦截导致，建议退出杀毒软件后重试！";
+  const Case cases[] = {
+      {"lookup refused", [](MainFormTest&) { net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":1})")); },
+       L"url_empty", askSupport, ExitCode::kUrlEmpty},
+      {"no address, no retry",
+       [](MainFormTest&) { net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":""}})")); },
+       L"GetSoftDownloadInfo", askSupport, ExitCode::kGetSoftDownloadInfo},
+      {"package 404", [](MainFormTest& t) { t.ServeDownload("2.0", 404); }, L"download_zip_fail", askSupport,
+       ExitCode::kDownloadZipFail},
+      {"package 301", [](MainFormTest& t) { t.ServeDownload("2.0", 301); }, L"download_zip_fail", askSupport,
+       ExitCode::kDownloadZipFail},
+      {"digest mismatch",
+       [](MainFormTest& t) { t.ServeDownload("2.0", 200, R"(,"sha256":")" + std::string(64, 'a') + "\""); },
+       L"download_zip_fail", askSupport, ExitCode::kDownloadZipFail},
+      {"package removed before extraction",
+       [](MainFormTest& t) {
+         t.ServeDownload();
+         t.SetResource(L"configfile", Config(R"(,"ConfigFileDeletedBeforeInstall":")" +
+                                               (t.root_ / "tmp" / "brisklens_win.zip").string() + "\""));
+       },
+       L"zip_file_not_exist", blocked, ExitCode::kZipFileNotExist},
+      {"not a zip",
+       [](MainFormTest&) {
+         net::fake::SetAnswer(L"/api/config/soft_down",
+                              net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/x.zip","ver":"2"}})"));
+         net::fake::Answer garbage;
+         garbage.body = "this is not an archive";
+         net::fake::SetAnswer(L"/pkg/x.zip", garbage);
+       },
+       L"unzip_failed", blocked, ExitCode::kUnzipFailed},
+  };
+  for (bool unattended : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (unattended ? " unattended" : ""));
+      net::fake::Reset();
+      SetResource(L"configfile", Config());
+      c.arrange(*this);
+      NewView();
+      context_.arguments = unattended ? std::vector<std::wstring>{L"astart"} : std::vector<std::wstring>{};
+      TFrmCommInst& form = Create();
+      if (unattended) {
+        form.tmrAutoInstTimer();
+      } else {
+        form.btnInstallClick();
+      }
+      std::vector<std::wstring> expected{L"report install_fail " + c.reason + L" 0", c.message, L"quit"};
+      if (unattended) expected.insert(expected.end(), {L"close", L"report event install_end"});
+      const auto& timeline = Timeline();
+      std::vector<std::wstring> tail(timeline.end() - std::min(timeline.size(), expected.size()), timeline.end());
+      EXPECT_EQ(tail, expected);
+      EXPECT_EQ(form.exitCode(), c.exit);
+      EXPECT_EQ(form.installStatus(), kInstallUnderWay);
+      EXPECT_EQ(view_.page, Page::tbProcess);
+      EXPECT_TRUE(view_.visible[Ctl::imgbtnClose]);
+      EXPECT_TRUE(view_.enabled[Ctl::btnInstall]);
+    }
+  }
+}
+
+TEST_F(MainFormTest, EmptyAddressIsRetriedWhileTheUserAsks) {
+  net::fake::SetAnswers(L"/api/config/soft_down",
+                        {net::fake::Json(R"({"code":0,"data":{"url":""}})"), net::fake::Json(R"({"code":0,"data":{"url":""}})"),
+                         net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/brisklens.zip","ver":"3"}})")});
+  net::fake::Answer package;
+  package.body = Package();
+  net::fake::SetAnswer(L"/pkg/brisklens.zip", package);
+  view_.yesNoAnswers = {true, true};
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  EXPECT_EQ(view_.Events(L"ask").size(), 2u);
+  EXPECT_EQ(view_.Events(L"ask").front(), L"ask 警告 网络连接异常，是否尝试重连？");
+  EXPECT_EQ(net::fake::RequestsTo(L"/api/config/soft_down").size(), 3u);
+  EXPECT_EQ(form.installStatus(), kInstalled);
+}
+
+TEST_F(MainFormTest, DownloadEndsWellUpToStatusThreeHundred) {
+  TFrmCommInst& form = Create();
+  const std::pair<std::int64_t, int> cases[] = {{-2, kDownloadFailed}, {-1, kDownloadFailed}, {0, kDownloadDone},
+                                                {200, kDownloadDone}, {300, kDownloadDone}, {301, kDownloadFailed},
+                                                {404, kDownloadFailed}};
+  for (auto [code, status] : cases) {
+    form.idhtp1WorkFinish(code);
+    EXPECT_EQ(form.downloadStatus(), status) << code;
+  }
+  form.idhtp1WorkBegin(1000);
+  EXPECT_EQ(form.downloadStatus(), kDownloadBegun);
+  form.idhtp1Work(500);
+  EXPECT_EQ(form.progress(), 45);
+  EXPECT_EQ(view_.texts[Ctl::lblPercentNum], L"45%");
+}
+
+TEST_F(MainFormTest, MatchingDigestIsInstalled) {
+  ServeDownload("2.0");
+  const std::string package = ReadAll(root_ / "package.zip");
+  crypto::Sha256 digest;
+  digest.Update(crypto::ByteSpan(reinterpret_cast<const std::uint8_t*>(package.data()), package.size()));
+  std::string hex;
+  for (std::uint8_t b : digest.Final()) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  net::fake::SetAnswer(L"/api/config/soft_down",
+                       net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                       R"(","ver":"2","sha256":")" + hex + "\"}}"));
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+}
+
+TEST_F(MainFormTest, NoDriveWithRoomEndsTheInstall) {
+  drives_ = {{L"C:", 150}, {L"D:", 10}};
+  view_.texts[Ctl::edtPath] = L"D:\\Brisklens";
+  TFrmCommInst& form = Create();
+  view_.texts[Ctl::edtPath] = L"D:\\Brisklens";
+  form.btnInstallClick();
+  EXPECT_EQ(view_.Events(L"dialog"),
+            std::vector<std::wstring>{L"dialog 当前分区空间不足，剩余空间小于150M! 请重新选择另一分区安装"});
+  EXPECT_TRUE(view_.quitPosted);
+  EXPECT_EQ(form.exitCode(), ExitCode::kNotEnoughSpace);
+  EXPECT_EQ(form.installStatus(), kInstallNothingDone);
+  EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/install").empty());
+}
+
+TEST_F(MainFormTest, ProgramThatCannotStartIsReportedAndRetriedOnRequest) {
+  ServeDownload();
+  sys::fake_processes::Processes().startsFail = true;
+  view_.confirmAnswers = {true, false};
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  Timeline();
+  EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail run_exe_failed 0"});
+  EXPECT_EQ(view_.Events(L"confirm").size(), 2u);
+  EXPECT_EQ(view_.Events(L"confirm").front(),
+            L"confirm (yes) 软件启动失败，可能是杀毒软件拦截所致！请先暂停杀毒软件再继续。是否重试？");
+  EXPECT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(view_.page, Page::tbFinish);
+  EXPECT_FALSE(view_.quitPosted);
+  EXPECT_EQ(form.exitCode(), ExitCode::kInstalled);
+}
+
+TEST_F(MainFormTest, RegistrationRunsEveryConfiguredStepInOrder) {
+  std::string config = Config(R"(,"RegDllName":"a.dll","RegDllName3":"c.dll","RunAtStartup":true,"StartupByService":true,)"
+                              R"("ServiceExeFileName":"svc.exe","AfterInstBat1":"post1.bat","AfterInstBat2":"post2.bat")");
+  config.replace(config.find("brisklens_win"), 13, "vornhalt_companion");
+  SetResource(L"configfile", config);
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+
+  const std::wstring dir = InstallDir().wstring();
+  // The empty service name is only pointed out; the companion program is opened with "asso".
+  EXPECT_EQ(view_.Events(L"box"), std::vector<std::wstring>{L"box 服务名未填"});
+  EXPECT_EQ(view_.Events(L"shell"), (std::vector<std::wstring>{
+                                        L"shell regsvr32.exe [/s-  \"" + dir + L"\\a.dll\"] 0",
+                                        L"shell regsvr32.exe [/s-  \"" + dir + L"\\c.dll\"] 0",
+                                        L"shell " + dir + L"\\assoc_setup.exe [asso] 1 owned",
+                                    }));
+  std::vector<std::wstring> hidden;
+  for (const auto& start : sys::fake_processes::Processes().starts) {
+    if (start.show == sys::kSwHide) hidden.push_back(start.application);
+  }
+  EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L"\\post1.bat", dir + L"\\post2.bat"}));
+}
+
+TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {
+  SetResource(L"configfile", Config(R"(,"ProtocalRootKeyName":"brisk","Protocalname":"Brisk")"));
+  sys::fake_registry::DenyWritesBelow(sys::RegRoot::ClassesRoot, L"brisk");
+  ServeDownload("2.0.5");
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"2.0.5");
+}
+
+TEST_F(MainFormTest, EmbeddedPackageNeedsNoServer) {
+  SetResource(L"zipfile", Package());
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(ReadAll(InstallDir() / "Orvatte.exe"), "main program");
+  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty());
+  EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"1.0.1");
+}
+
+TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrThroughTheShell) {
+  SetResource(L"configfile", Config(R"(,"RunAsAdmin":false)"));
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  const auto& start = sys::fake_processes::Processes().starts.back();
+  EXPECT_EQ(start.token, sys::fake_processes::Token::DesktopUser);
+  EXPECT_EQ(start.commandLine, L"\"" + mainProg + L"\"") << "quoted against blanks in the folder";
+
+  // Without the desktop shell the shell's "open" starts it instead, and nothing is reported.
+  sys::fake_processes::Processes().desktopShellRunning = false;
+  form.btnInstallClick();
+  EXPECT_EQ(view_.Events(L"shell"), std::vector<std::wstring>{L"shell " + mainProg + L" [] 1"});
+  Timeline();
+  EXPECT_TRUE(view_.Events(L"report install_fail").empty());
+
+  // When neither way works, the shell's result is reported as the error number and shown.
+  view_.shellResult = 2;
+  form.btnInstallClick();
+  Timeline();
+  EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail run_exe_failed 2"});
+  EXPECT_EQ(view_.Events(L"dialog").back(), L"dialog 软件启动失败，可能是杀毒软件拦截所致！请先暂停杀毒软件再继续。是否重试？");
+  EXPECT_FALSE(view_.quitPosted);
+}
+
+// ---- uninstall -----------------------------------------------------------------------------
+
+class UninstallTest : public MainFormTest {
+ protected:
+  // A product installed by the installer itself, then the uninstaller started from its folder.
+  void InstallThenStartUninstaller(const std::string& config) {
+    context_.exeDir = (root_ / "download").wstring() + L"/";
+    context_.exeFileName = L"Brisklens_web.exe";
+    SetResource(L"configfile", config);
+    ServeDownload("2.0.5");
+    Create().btnInstallClick();
+    ASSERT_EQ(form_->installStatus(), kInstalled);
+    Requests(4);  // preinstall and install on their workers, the lookup, the package
+    form_.reset();
+    net::fake::Reset();
+    NewView();
+    context_.exeDir = InstallDir().wstring() + L"/";
+    context_.exeFileName = L"unin.exe";
+    Create();
+  }
+};
+
+TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
+  InstallThenStartUninstaller(Config(R"(,"OpenWebsiteAfterUninstall":"http://site.test/bye?v=[version]")"));
+  fs::create_directories(root_ / "roaming" / "brisklens_win" / "cache");
+  std::ofstream(root_ / "roaming" / "brisklens_win" / "settings.ini") << "x";
+  std::ofstream(root_ / "roaming" / "brisklens_win" / ".keep") << "x";
+  std::ofstream(InstallDir() / ".dotfile") << "x";
+  sys::fake_processes::Processes().running = {L"Orvatte.exe"};
+
+  form_->btnUninstallClick();
+  EXPECT_EQ(view_.pages, (std::vector<Page>{Page::tbUninstall, Page::tbUninProcess, Page::tbUninFinish}));
+  EXPECT_EQ(form_->uninstallProgress(), 100);
+  EXPECT_TRUE(view_.enabled[Ctl::imgbtnClose]);
+  EXPECT_EQ(form_->exitCode(), ExitCode::kUninstalled);
+
+  const auto requests = Requests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(Name(requests[0]), L"uninstall");
+  EXPECT_EQ(Param(requests[0], L"curr_ver"), L"2.0.5");
+  EXPECT_EQ(Param(requests[0], L"source"), L"web") << "the source recorded by the install";
+
+  EXPECT_FALSE(sys::fake_registry::KeyExists(sys::RegRoot::LocalMachine, kUninstallKey));
+  EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"Orvatte.exe"});
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  EXPECT_FALSE(fs::exists(sys::DesktopShortcutPath(mainProg, L"Brisklens")));
+  EXPECT_FALSE(fs::exists(sys::StartMenuShortcutPath(mainProg, L"Brisklens", L"Brisklens")));
+  EXPECT_FALSE(fs::exists(root_ / "programs" / "Brisklens")) << "no dead 卸载软件 link, no empty folder";
+  // Settings emptied, dot entries kept; the install folder emptied but for its dot file.
+  EXPECT_TRUE(fs::exists(root_ / "roaming" / "brisklens_win" / ".keep"));
+  EXPECT_FALSE(fs::exists(root_ / "roaming" / "brisklens_win" / "settings.ini"));
+  EXPECT_FALSE(fs::exists(root_ / "roaming" / "brisklens_win" / "cache"));
+  EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
+  EXPECT_FALSE(fs::exists(InstallDir() / "data"));
+  EXPECT_TRUE(fs::exists(InstallDir() / ".dotfile"));
+
+  // "退出": the web page with the version, the window closes without a report, self-deletion.
+  // On Windows the running uninstaller cannot delete itself; here it is put back.
+  std::ofstream(InstallDir() / "unin.exe") << "running uninstaller";
+  form_->btnUninExitClick();
+  EXPECT_TRUE(view_.closed);
+  const auto& starts = sys::fake_processes::Processes().starts;
+  ASSERT_GE(starts.size(), 2u);
+  EXPECT_EQ(starts[starts.size() - 2].application, L"http://site.test/bye?v=1.0.1");
+  EXPECT_NE(starts.back().commandLine.find(L".bat"), std::wstring::npos);
+  EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/event").empty());
+}
+
+TEST_F(UninstallTest, WithoutAnInstalledVersionNothingIsReported) {
+  InstallThenStartUninstaller(Config());
+  sys::fake_registry::PutValue(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion", {1, {0, 0}});
+  form_->btnUninstallClick();
+  EXPECT_EQ(view_.page, Page::tbUninFinish);
+  EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
+  EXPECT_TRUE(Requests(0).empty());
+}
+
+TEST_F(UninstallTest, PrintProductsKeepSubfoldersUnlessSoftConfIsThere) {
+  for (bool softConf : {false, true}) {
+    SCOPED_TRACE(softConf ? "with soft.conf" : "without soft.conf");
+    std::string config = Config();
+    config.replace(config.find("brisklens_win"), 13, "print_win");
+    InstallThenStartUninstaller(config);
+    if (softConf) std::ofstream(InstallDir() / "soft.conf") << "x";
+    form_->btnUninstallClick();
+    EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
+    EXPECT_EQ(fs::exists(InstallDir() / "data" / "deep" / "readme.txt"), !softConf);
+    fs::remove_all(InstallDir());
+  }
+}
+
+TEST_F(UninstallTest, CloseButtonClosesAtOnceWithoutWebPageOrSelfDeletion) {
+  InstallThenStartUninstaller(Config(R"(,"OpenWebsiteAfterUninstall":"http://site.test/bye")"));
+  const std::size_t startsBefore = sys::fake_processes::Processes().starts.size();
+  form_->imgbtnCloseClick();
+  EXPECT_TRUE(view_.closed);
+  EXPECT_TRUE(view_.Events(L"confirm").empty());
+  EXPECT_EQ(sys::fake_processes::Processes().starts.size(), startsBefore);
+  EXPECT_TRUE(fs::exists(InstallDir() / "unin.exe"));
+}
+
+}  // namespace
+}  // namespace installer

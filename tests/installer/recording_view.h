@@ -1,0 +1,158 @@
+// A MainView for host tests: keeps the state of every control, answers dialogs from scripted
+// answers and writes every visible event (pages, dialogs, message boxes, close, quit) to a
+// timeline that tests compare with what the user should have seen.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "installer/main_view.h"
+#include "system/gui_thread.h"
+
+namespace installer::testing {
+
+inline const wchar_t* PageName(Page page) {
+  switch (page) {
+    case Page::tbInstall: return L"tbInstall";
+    case Page::tbProcess: return L"tbProcess";
+    case Page::tbFinish: return L"tbFinish";
+    case Page::tbUninstall: return L"tbUninstall";
+    case Page::tbUninProcess: return L"tbUninProcess";
+    case Page::tbUninFinish: return L"tbUninFinish";
+  }
+  return L"?";
+}
+
+class RecordingView : public MainView {
+ public:
+  // Called before every event is recorded, so a test can first add what happened meanwhile
+  // elsewhere (the requests sent to the server) to the same timeline.
+  std::function<void(std::vector<std::wstring>&)> beforeEvent;
+  // Runs FormClose, as closing the real window does.
+  std::function<void()> onClose;
+
+  // Scripted answers; an exhausted queue answers No.
+  std::deque<bool> confirmAnswers;
+  std::deque<bool> yesNoAnswers;
+  int checkIfInstalledResult = 2;
+  std::optional<std::wstring> browseAnswer;
+  std::intptr_t shellResult = 42;  // what every shell open returns
+
+  // State.
+  std::vector<std::wstring> timeline;
+  std::wstring title;
+  int height = 0;
+  bool hiddenAtStart = false;
+  bool tabsHidden = false;
+  bool timerEnabled = false;
+  bool closed = false;
+  bool quitPosted = false;
+  std::optional<Page> page;
+  std::vector<Page> pages;
+  std::map<Ctl, std::wstring> texts;
+  std::map<Ctl, bool> visible;
+  std::map<Ctl, bool> enabled;
+  std::map<Ctl, Bounds> bounds;
+  std::map<Ctl, std::uint32_t> fontColors;
+  std::map<Ctl, int> positions;
+  std::vector<int> progressValues;  // every value pbProgress took, in order
+  std::map<SkinSlot, std::wstring> skins;
+  int processMessagesCalls = 0;
+  int sleptMs = 0;
+
+  void Record(const std::wstring& event) {
+    if (beforeEvent) beforeEvent(timeline);
+    timeline.push_back(event);
+  }
+
+  void SetTitle(const std::wstring& text) override { title = text; }
+  void SetHeight(int pixels) override { height = pixels; }
+  void HideAtStart() override { hiddenAtStart = true; }
+  void BringToFront() override { Record(L"foreground"); }
+  void CloseWindow() override {
+    Record(L"close");
+    if (!closed && onClose) onClose();
+    closed = true;
+  }
+  void PostQuit() override {
+    Record(L"quit");
+    quitPosted = true;
+  }
+  void ProcessMessages() override {
+    ++processMessagesCalls;
+    sys::ProcessPendingMessages();
+  }
+  void WaitForMessages(int timeoutMs) override { sys::WaitAndProcessMessages(static_cast<unsigned>(timeoutMs)); }
+  void Sleep(int milliseconds) override { sleptMs += milliseconds; }
+  void SetAutoInstallTimer(bool on) override { timerEnabled = on; }
+
+  void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override { skins[slot] = resourceName; }
+  void HideTabs() override { tabsHidden = true; }
+  void ShowPage(Page p) override {
+    page = p;
+    pages.push_back(p);
+    Record(std::wstring(L"page ") + PageName(p));
+  }
+  void SetText(Ctl control, const std::wstring& text) override { texts[control] = text; }
+  std::wstring Text(Ctl control) override { return texts[control]; }
+  void SetVisible(Ctl control, bool on) override { visible[control] = on; }
+  void SetEnabled(Ctl control, bool on) override { enabled[control] = on; }
+  Bounds GetBounds(Ctl control) override { return bounds[control]; }
+  void MoveTo(Ctl control, int left, int top) override {
+    bounds[control].left = left;
+    bounds[control].top = top;
+  }
+  void SetFontColor(Ctl control, std::uint32_t rgb) override { fontColors[control] = rgb; }
+  void SetPosition(Ctl bar, int value) override {
+    positions[bar] = value;
+    if (bar == Ctl::pbProgress) progressValues.push_back(value);
+  }
+  void ClearSelection(Ctl edit) override { Record(L"clear selection " + std::to_wstring(static_cast<int>(edit))); }
+
+  void ShowMessageDialog(const std::wstring& text) override { Record(L"dialog " + text); }
+  bool ShowConfirmDialog(const std::wstring& text, bool yesDefault) override {
+    Record(std::wstring(L"confirm ") + (yesDefault ? L"(yes) " : L"(no) ") + text);
+    return Next(confirmAnswers);
+  }
+  int ShowCheckIfInstalled(const std::wstring& text) override {
+    Record(L"installed? " + text);
+    return checkIfInstalledResult;
+  }
+  void ShowMessageBox(const std::wstring& text) override { Record(L"box " + text); }
+  bool AskYesNo(const std::wstring& caption, const std::wstring& text) override {
+    Record(L"ask " + caption + L" " + text);
+    return Next(yesNoAnswers);
+  }
+  std::optional<std::wstring> BrowseForFolder(const std::wstring& text) override {
+    Record(L"browse " + text);
+    return browseAnswer;
+  }
+  std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
+                          bool ownedByWindow) override {
+    Record(L"shell " + file + L" [" + parameters + L"] " + std::to_wstring(showCmd) + (ownedByWindow ? L" owned" : L""));
+    return shellResult;
+  }
+
+  // Events of the timeline that start with prefix.
+  std::vector<std::wstring> Events(const std::wstring& prefix) const {
+    std::vector<std::wstring> found;
+    for (const std::wstring& e : timeline) {
+      if (e.rfind(prefix, 0) == 0) found.push_back(e);
+    }
+    return found;
+  }
+
+ private:
+  static bool Next(std::deque<bool>& answers) {
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+}  // namespace installer::testing
