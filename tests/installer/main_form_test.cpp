@@ -25,6 +25,7 @@
 #include "system/services_fake.h"
 #include "system/shortcuts.h"
 #include "system/shortcuts_fake.h"
+#include "system/worker_thread.h"
 
 namespace installer {
 namespace {
@@ -119,6 +120,8 @@ class MainFormTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    // Reports still on their workers wait for the GUI thread, which this test plays.
+    testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; });
     form_.reset();
     fs::remove_all(root_);
   }
