@@ -103,6 +103,7 @@ class TFrmCommInst {
 
   // State, for the entry routine and for tests.
   ExitCode exitCode() const { return FExitCode; }
+  bool quitRequested() const { return quitPosted_; }
   bool installMode() const { return FbInstallMode; }
   bool autoInstall() const { return FbAutoInst; }
   int installStatus() const { return FInstallStatus; }

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "system/message_box.h"
 #include "ui/dialogs.h"
 #include "ui/png.h"
 
@@ -54,6 +55,7 @@ ui::TControl& TMainWindow::Control(Ctl control) {
 void TMainWindow::SetTitle(const std::wstring& text) {
   title_ = text;
   form_.SetCaption(text);
+  sys::SetApplicationWindow(window_.Handle(), text);  // owner and caption of the system's message boxes
 }
 
 void TMainWindow::SetHeight(int pixels) { form_.SetClientHeight(pixels); }
@@ -185,9 +187,11 @@ std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& tit
   return std::wstring(path);
 }
 
-void TMainWindow::OpenOwned(const std::wstring& file, const std::wstring& parameters) {
-  ShellExecuteW(window_.Handle(), L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
-                SW_SHOWNORMAL);
+std::intptr_t TMainWindow::ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
+                                     bool ownedByWindow) {
+  return reinterpret_cast<std::intptr_t>(ShellExecuteW(ownedByWindow ? window_.Handle() : nullptr, L"open", file.c_str(),
+                                                       parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+                                                       showCmd));
 }
 
 }  // namespace installer

@@ -1,38 +1,83 @@
-// Entry routine of the installer.
+// Entry routine of the installer: the main window and its behaviour, the message loop, and the
+// exit code of the outcome.
 #include <windows.h>
 
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/exit_codes.h"
+#include "installer/main_form.h"
+#include "installer/main_window_win.h"
 #include "system/dll_search.h"
+#include "system/gui_thread.h"
 
 namespace {
 
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
+// The command-line arguments after the program's own path.
+std::vector<std::wstring> Arguments() {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> arguments;
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
+  LocalFree(argv);
+  return arguments;
+}
+
+class ComScope {
+ public:
+  ComScope() : ok_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComScope() {
+    if (ok_) CoUninitialize();
   }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool ok_;
+};
+
+// The window's events reach the behaviour's handlers.
+void Attach(installer::TMainWindow& window, installer::TFrmCommInst& behaviour) {
+  ui::TMainForm& form = window.Form();
+  form.btnInstall->OnClick = [&behaviour](ui::TControl&) { behaviour.btnInstallClick(); };
+  form.btnChangeInstall->OnClick = [&behaviour](ui::TControl&) { behaviour.btnChangeInstallClick(); };
+  form.btnInstallExit->OnClick = [&behaviour](ui::TControl&) { behaviour.btnInstallExitClick(); };
+  form.btnUninstall->OnClick = [&behaviour](ui::TControl&) { behaviour.btnUninstallClick(); };
+  form.btnUninExit->OnClick = [&behaviour](ui::TControl&) { behaviour.btnUninExitClick(); };
+  form.imgbtnClose->OnClick = [&behaviour](ui::TControl&) { behaviour.imgbtnCloseClick(); };
+  const auto toggle = [&behaviour](ui::TControl&, ui::TMouseButton, int, int) { behaviour.toggleCustomInstall(); };
+  form.imgDown->OnMouseDown = toggle;
+  form.imgUp->OnMouseDown = toggle;
+  form.tmrAutoInst->OnTimer = [&behaviour](ui::TTimer&) { behaviour.tmrAutoInstTimer(); };
+  form.SetbMouseDownToMoveClient(true);
+  window.OnClose = [&behaviour] { behaviour.FormClose(); };
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   sys::RestrictDllSearchToSystem32();
+  ComScope com;
+  sys::InitGuiThread();
 
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"TFrmCommInst";
-  RegisterClassExW(&wc);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Install", WS_POPUP | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
-                              560, 408, nullptr, nullptr, instance, nullptr);
-  ShowWindow(hwnd, show);
+  installer::TMainWindow window;
+  if (!window.Handle()) return installer::ToInt(installer::ExitCode::kUnexpectedError);
+  installer::TFrmCommInst behaviour(window, installer::TProcessContext::Current(Arguments()));
+  Attach(window, behaviour);
+  behaviour.FormCreate();
+  if (!behaviour.quitRequested()) {
+    window.ShowAtStart(show);
+    behaviour.FormShow();
+  }
+
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return static_cast<int>(msg.wParam);
+  behaviour.FormDestroy();
+  return installer::ToInt(behaviour.exitCode());
 }
