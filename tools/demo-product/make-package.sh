@@ -14,3 +14,5 @@ printf "kept by uninstall\r\n" > "$tree/.orvatte-profile"
 head -c 300000 /dev/urandom > "$tree/data/blob.bin"
 rm -f "$out/package.zip"
 (cd "$tree" && zip -q -r -X -P 402615 "$out/package.zip" .)
+# A damaged copy: cut off before its central directory.
+head -c 200000 "$out/package.zip" > "$out/damaged.zip"

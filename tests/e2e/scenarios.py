@@ -1,0 +1,398 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real installer under Wine on a private Xvfb, in a private copy of
+the prepared prefix, against the development server; checked from the outside (the server's
+request log, the prefix's registry and files, the process's exit code, screenshots).
+
+usage: scenarios.py --build BUILD_DIR --source SOURCE_DIR SCENARIO
+Screenshots go to BUILD_DIR/e2e/<scenario>/shots/<step>.png."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import urllib.request
+from pathlib import Path
+
+from wine_env import Display, WinePrefix, wait_for
+
+PORT = 18765  # the address the installer under test is built against
+SOFT_ID = "brisklens_win"
+UNINSTALL_KEY = r"Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + SOFT_ID
+INSTALLER_NAME = "Brisklens-k123_web(1).exe"
+
+# Exit codes of the installer (src/installer/exit_codes.h).
+EXIT = {"installed": 0, "cancelled": 1, "opened_installed": 4, "get_soft_download_info": 7, "url_empty": 8,
+        "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12}
+
+# Centres of controls in the 620-pixel-wide main window.
+BTN_INSTALL = (313, 330)
+BTN_FINISH = (288, 330)
+BTN_UNINSTALL = (303, 326)
+BTN_UNIN_EXIT = (288, 324)
+CLOSE = (600, 14)
+TOGGLE = (540, 385)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, what):
+    if not cond:
+        raise Failure(what)
+    print(f"  ok  {what}")
+
+
+class Server:
+    def __init__(self, source: Path, files: Path, log: Path):
+        self.proc = subprocess.Popen([sys.executable, str(source / "tools/devserver/devserver.py"), "--port", str(PORT),
+                                      "--files", str(files), "--log", str(log)],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: self._ping(), 15):
+            raise Failure("development server did not start")
+
+    def _ping(self):
+        try:
+            self.control("reset")
+            return True
+        except OSError:
+            return False
+
+    def control(self, what: str) -> str:
+        with urllib.request.urlopen(f"http://127.0.0.1:{PORT}/_control/{what}", timeout=5) as r:
+            return r.read().decode()
+
+    def set(self, **settings):
+        self.control("set?" + "&".join(f"{k}={v}" for k, v in settings.items()))
+
+    def log(self) -> list[str]:
+        return [line for line in self.control("log").splitlines() if line]
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(timeout=10)
+
+
+class Run:
+    def __init__(self, args):
+        self.build = Path(args.build).resolve()
+        self.source = Path(args.source).resolve()
+        self.name = args.scenario
+        self.work = self.build / "e2e" / self.name
+        shutil.rmtree(self.work, ignore_errors=True)
+        self.shots = self.work / "shots"
+        self.display = Display()
+        # A pristine prefix of its own: the Wine unit tests leave registry keys in theirs.
+        template = self.build / "e2e-prefix"
+        subprocess.run([str(self.source / "scripts/wine-prefix"), str(template)], check=True,
+                       env=dict(os.environ, DISPLAY=self.display.name))
+        self.prefix = WinePrefix(template, self.work / "prefix", self.display)
+        self.server = Server(self.source, self.build / "demo", self.work / "requests.log")
+        self.downloads = self.prefix.user_home / "Downloads"
+        self.shot_no = 0
+
+    def close(self):
+        self.server.stop()
+        self.prefix.remove()
+        self.display.close()
+
+    def shot(self, step: str) -> Path:
+        self.shot_no += 1
+        path = self.prefix.screenshot(self.shots / f"{self.shot_no:02d}-{step}.png")
+        print(f"  shot {path}")
+        return path
+
+    def place_installer(self, name=INSTALLER_NAME, exe="installer.exe") -> Path:
+        target = self.downloads / name
+        shutil.copy(self.build / exe, target)
+        return target
+
+    def run_to_end(self, exe: Path, *args, timeout=180) -> int:
+        proc = self.prefix.start(exe, *args)
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.shot("timeout")
+            raise Failure(f"{exe.name} did not end within {timeout} s")
+
+    def window(self, timeout=40) -> str:
+        wid = self.prefix.find_window("Brisklens", timeout)
+        if not wid:
+            self.shot("no-window")
+            raise Failure("installer window not shown")
+        time.sleep(2.5)  # Wine takes input about two seconds after a first window appears
+        return wid
+
+    # --- what the outside world sees ---------------------------------------------------------
+    def reports(self) -> list[str]:
+        return [line for line in self.server.log() if line.startswith("/api/")]
+
+    def install_dir(self) -> Path:
+        return self.prefix.local_appdata / "Brisklens"
+
+    def hklm(self):
+        self.prefix.wait_server()
+        return self.prefix.registry("HKLM")
+
+    def hkcu(self):
+        self.prefix.wait_server()
+        return self.prefix.registry("HKCU")
+
+    def marker_lines(self) -> list[str]:
+        f = self.prefix.path / "drive_c/orvatte-started.txt"
+        return f.read_text(encoding="utf-8").splitlines() if f.exists() else []
+
+
+def param(query_line: str, name: str) -> str | None:
+    m = re.search(r"[?&]" + re.escape(name) + r"=([^&]*)", query_line)
+    return m.group(1) if m else None
+
+
+def check_installed(run: Run):
+    d = run.install_dir()
+    for rel in ("Orvatte.exe", "default.ico", "unin.exe", "data/readme.txt", "data/skins/classic/skin.txt",
+                ".orvatte-profile"):
+        check((d / rel).is_file(), f"installed file {rel}")
+    check((run.prefix.desktop / "Brisklens.lnk").is_file(), "desktop link")
+    menu = run.prefix.start_menu_programs / "Brisklens"
+    check((menu / "Brisklens.lnk").is_file(), "start-menu link to the program")
+    check((menu / "卸载软件.lnk").is_file(), "start-menu link 卸载软件")
+    reg = run.hklm()
+    entry = reg.key(UNINSTALL_KEY)
+    check(entry is not None, "uninstall entry in the 32-bit view")
+    win_dir = "C:\\users\\" + run.prefix.user_home.name + "\\AppData\\Local\\Brisklens"
+    check(entry.get("displayname") == ("REG_SZ", "Brisklens"), "DisplayName")
+    check(entry.get("displayicon") == ("REG_SZ", f'"{win_dir}\\Orvatte.exe"'), f"DisplayIcon {entry.get('displayicon')}")
+    check(entry.get("exepath") == ("REG_SZ", f'"{win_dir}\\Orvatte.exe"'), "ExePath")
+    check(entry.get("uninstallstring") == ("REG_SZ", f'"{win_dir}\\unin.exe"'), "UninstallString, quoted")
+    check(entry.get("displayversion") == ("REG_SZ", "1.0.0"), "DisplayVersion is the server's version")
+    check(entry.get("publisher") == ("REG_SZ", " "), "Publisher is one blank")
+    started = wait_for(run.marker_lines, 20)
+    check(bool(started) and "Orvatte.exe" in started[-1], f"product started: {started[-1:]} ")
+
+
+# --- scenarios -------------------------------------------------------------------------------
+
+def unattended_install(run: Run):
+    exe = run.place_installer()
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    reports = run.reports()
+    for r in reports:
+        print("     ", r)
+    names = [r.split("?")[0] for r in reports]
+    check(names[-1] == "/api/report/event" and param(reports[-1], "event_id") == "install_end", "install_end last")
+    check(sorted(names[:2]) == ["/api/report/install", "/api/report/preinstall"] or
+          (names.index("/api/config/soft_down") > names.index("/api/report/install")),
+          "lookup after preinstall and install")
+    for r in reports:
+        if r.startswith("/api/report"):
+            check(param(r, "source") == "web" and param(r, "kid") == "123" and param(r, "soft_id") == SOFT_ID,
+                  f"source web, kid 123 in {r.split('?')[0]}")
+    end = reports[-1]
+    check(param(end, "curr_ver") == "1.0.0", "server's version as curr_ver after the lookup")
+    hkcu = run.hkcu()
+    guid = hkcu.value(r"Software\vornhalt", "guid")
+    check(guid is not None and re.fullmatch(r"[0-9A-F]{32}[0-9a-f]{2}", guid[1]), f"device code stored {guid}")
+    check(all(param(r, "device_code") == guid[1] for r in reports if "device_code=" in r), "device code in reports")
+    check(hkcu.value(r"Software\brisklens_win", "source") == ("REG_SZ", "web"), "source recorded")
+    check(hkcu.value(r"Software\brisklens_win", "kid") == ("REG_SZ", "123"), "kid recorded")
+    check_installed(run)
+
+
+def interactive_install(run: Run):
+    run.server.set(throttle=150000)
+    exe = run.place_installer()
+    proc = run.prefix.start(exe)
+    wid = run.window()
+    run.shot("install-page")
+    # Closing before installing asks; No keeps the window.
+    run.prefix.click(wid, *CLOSE)
+    time.sleep(2)
+    run.shot("close-question")
+    run.prefix.key("n")
+    time.sleep(1.5)
+    check(proc.poll() is None, "No keeps the installer open")
+    run.prefix.click(wid, *TOGGLE)
+    time.sleep(1)
+    x, y, w, h = run.prefix.window_geometry(wid)
+    run.shot("custom-install")
+    check(h == 484, f"custom install opens the folder row (height {h})")
+    run.prefix.click(wid, *BTN_INSTALL)
+    a = None
+    for _ in range(40):
+        time.sleep(0.7)
+        a = run.shot("progress")
+        log = run.reports()
+        if any(line.startswith("/api/config/soft_down") for line in log):
+            break
+    time.sleep(1.5)
+    b = run.shot("progress-later")
+    check(a.read_bytes() != b.read_bytes(), "progress moves between screenshots")
+    wait_for(lambda: run.install_dir().joinpath("unin.exe").exists(), 120)
+    time.sleep(2)
+    run.shot("finish-page")
+    run.prefix.click(wid, *BTN_FINISH)
+    code = proc.wait(timeout=60)
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    check(run.reports()[-1].startswith("/api/report/event") and "install_end" in run.reports()[-1], "install_end sent")
+    check_installed(run)
+
+
+def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, server_down=False):
+    def scenario(run: Run):
+        run.server.set(**settings)
+        if server_down:
+            run.server.stop()
+        exe = run.place_installer()
+        proc = run.prefix.start(exe, "astart")
+        if answer_retry_no:
+            time.sleep(8)
+            run.shot("retry-question")
+            run.prefix.key("n")
+        dialog = run.prefix.find_window(".", 60)
+        time.sleep(3)
+        run.shot("message")
+        run.prefix.key("Return")
+        code = proc.wait(timeout=60)
+        check(code == EXIT[exit_name], f"exit code {code} = {exit_name}")
+        if server_down:
+            return
+        reports = run.reports()
+        fails = [r for r in reports if r.startswith("/api/report/install_fail")]
+        check(len(fails) == 1 and param(fails[0], "reason") == reason and param(fails[0], "err") == "0",
+              f"install_fail reason={reason} err=0: {fails}")
+        check("&proc=&" in fails[0], "empty proc parameter")
+        check(not any("install_end" in r for r in reports), "no install_end after a fatal failure")
+    return scenario
+
+
+def embedded_package(run: Run):
+    exe = run.place_installer(exe="installer-embedded.exe")
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    log = run.server.log()
+    check(not any(line.startswith("/api/config/soft_down") or line.startswith("/files/") for line in log),
+          "no lookup and no download")
+    check((run.install_dir() / "Orvatte.exe").is_file(), "installed from the embedded package")
+
+
+def install_then(run: Run):
+    exe = run.place_installer()
+    check(run.run_to_end(exe, "astart") == EXIT["installed"], "installed first")
+    run.prefix.kill_all()
+    run.server.control("clear-log")
+    return exe
+
+
+def already_installed(run: Run):
+    exe = install_then(run)
+    before = len(run.marker_lines())
+    proc = run.prefix.start(exe)
+    time.sleep(6)
+    run.shot("already-installed-question")
+    # "打开软件" is the dialog's default (first) button.
+    run.prefix.key("Return")
+    code = proc.wait(timeout=60)
+    check(code == EXIT["opened_installed"], f"exit code {code} = opened the installed program")
+    check(wait_for(lambda: len(run.marker_lines()) > before, 20), "installed program started")
+    check(run.reports() == [], f"no reports: {run.reports()}")
+
+
+def uninstall(run: Run, close_instead=False):
+    install_then(run)
+    unin = run.install_dir() / "unin.exe"
+    proc = run.prefix.start(unin)
+    wid = run.window()
+    run.shot("uninstall-page")
+    run.prefix.click(wid, *BTN_UNINSTALL)
+    time.sleep(6)
+    run.shot("uninstall-finish")
+    if close_instead:
+        run.prefix.click(wid, *CLOSE)
+    else:
+        run.prefix.click(wid, *BTN_UNIN_EXIT)
+    code = proc.wait(timeout=60)
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    reports = run.reports()
+    un = [r for r in reports if r.startswith("/api/report/uninstall")]
+    check(len(un) == 1 and param(un[0], "curr_ver") == "1.0.0" and param(un[0], "source") == "web",
+          f"uninstall report with the installed version: {un}")
+    check(run.hklm().key(UNINSTALL_KEY) is None, "uninstall entry removed")
+    check(not (run.prefix.desktop / "Brisklens.lnk").exists(), "desktop link removed")
+    check(not (run.prefix.start_menu_programs / "Brisklens").exists(), "start-menu folder removed")
+    check((run.install_dir() / ".orvatte-profile").is_file(), "dot entry kept")
+    check(not (run.install_dir() / "Orvatte.exe").exists(), "installed files removed")
+    gone = wait_for(lambda: not unin.exists(), 20)
+    if close_instead:
+        check(unin.exists(), "with the close button unin.exe stays")
+    else:
+        check(gone, "unin.exe deleted itself after exit")
+
+
+def uninstall_close(run: Run):
+    uninstall(run, close_instead=True)
+
+
+def safety(run: Run):
+    install_then(run)
+    desktop = run.prefix.desktop
+    (desktop / "holiday.txt").write_text("mine")
+    (desktop / "notes").mkdir()
+    (desktop / "notes/a.txt").write_text("mine too")
+    unin = desktop / "unin.exe"
+    shutil.copy(run.install_dir() / "unin.exe", unin)
+    proc = run.prefix.start(unin)
+    wid = run.window()
+    run.prefix.click(wid, *BTN_UNINSTALL)
+    time.sleep(6)
+    run.shot("uninstall-from-desktop")
+    run.prefix.click(wid, *CLOSE)
+    proc.wait(timeout=60)
+    check((desktop / "holiday.txt").read_text() == "mine", "desktop file kept")
+    check((desktop / "notes/a.txt").read_text() == "mine too", "desktop folder kept")
+
+
+SCENARIOS = {
+    "unattended_install": unattended_install,
+    "interactive_install": interactive_install,
+    "fail_lookup_code1": failure({"lookup": "code1"}, "url_empty", "url_empty"),
+    "fail_empty_url_retry_no": failure({"lookup": "empty_url"}, "GetSoftDownloadInfo", "get_soft_download_info",
+                                       answer_retry_no=True),
+    "fail_package_404": failure({"pkg_status": "404"}, "download_zip_fail", "download_zip_fail"),
+    "fail_package_301": failure({"pkg_status": "301"}, "download_zip_fail", "download_zip_fail"),
+    "fail_damaged_package": failure({"package": "damaged.zip"}, "unzip_failed", "unzip_failed"),
+    "fail_server_down": failure({}, "url_empty", "url_empty", server_down=True),
+    "embedded_package": embedded_package,
+    "already_installed": already_installed,
+    "uninstall": uninstall,
+    "uninstall_close_button": uninstall_close,
+    "safety_uninstaller_on_desktop": safety,
+}
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--build", required=True)
+    p.add_argument("--source", required=True)
+    p.add_argument("scenario", choices=sorted(SCENARIOS))
+    args = p.parse_args()
+    run = Run(args)
+    try:
+        print(f"scenario {args.scenario}")
+        SCENARIOS[args.scenario](run)
+        print("PASS")
+        return 0
+    except Failure as e:
+        print(f"FAIL: {e}")
+        return 1
+    finally:
+        run.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
