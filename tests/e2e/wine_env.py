@@ -94,12 +94,10 @@ class WinePrefix:
         return subprocess.Popen(["wine", str(exe), *args], env=self.env, cwd=str(cwd or exe.parent),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 
-    def wait_server(self):
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
-
     def kill_all(self):
+        """Ends every process of the prefix and its server, which writes the registry files."""
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        self.wait_server()
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
 
     def remove(self):
         self.kill_all()
@@ -151,7 +149,7 @@ class WinePrefix:
 
     # --- the registry, read from the prefix's files ----------------------------------------
     def registry(self, hive: str) -> "RegistryFile":
-        """hive: 'HKLM' or 'HKCU'. Call after wait_server() so that Wine has written it out."""
+        """hive: 'HKLM' or 'HKCU'. Call after kill_all() so that Wine has written it out."""
         return RegistryFile(self.path / ("system.reg" if hive == "HKLM" else "user.reg"))
 
 
