@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,13 @@
 #include "installer/main_window_win.h"
 #include "system/dll_search.h"
 #include "system/gui_thread.h"
+
+// The runtime's default terminate handler prints the demangled type of an uncaught exception to a
+// console that a GUI program does not have, and pulls the whole demangler into the executable
+// (about 80 KB). Every handler here catches its errors, so a terminate is a plain abort.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 namespace {
 

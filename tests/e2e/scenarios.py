@@ -22,6 +22,9 @@ PORT = 18765  # the address the installer under test is built against
 SOFT_ID = "brisklens_win"
 UNINSTALL_KEY = r"Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + SOFT_ID
 INSTALLER_NAME = "Brisklens-k123_web(1).exe"
+# A name without a channel: no valid source, so the installer waits for "一键安装" instead of
+# starting by itself.
+PLAIN_NAME = "Brisklens.exe"
 
 # Exit codes of the installer (src/installer/exit_codes.h).
 EXIT = {"installed": 0, "cancelled": 1, "opened_installed": 4, "get_soft_download_info": 7, "url_empty": 8,
@@ -34,6 +37,9 @@ BTN_UNINSTALL = (303, 326)
 BTN_UNIN_EXIT = (288, 324)
 CLOSE = (600, 14)
 TOGGLE = (540, 385)
+# The skinned message dialog's "确定", the dialog centred on the 1024 x 768 screen.
+MSG_OK = ("519", "451")
+CONFIRM_NO = ("655", "450")  # "否" of the skinned confirmation
 
 
 class Failure(Exception):
@@ -211,7 +217,7 @@ def unattended_install(run: Run):
 
 def interactive_install(run: Run):
     run.server.set(throttle=150000)
-    exe = run.place_installer()
+    exe = run.place_installer(PLAIN_NAME)
     proc = run.prefix.start(exe)
     wid = run.window()
     run.shot("install-page")
@@ -219,7 +225,9 @@ def interactive_install(run: Run):
     run.prefix.click(wid, *CLOSE)
     time.sleep(2)
     run.shot("close-question")
-    run.prefix.key("n")
+    run.prefix.xdotool("mousemove", *CONFIRM_NO)
+    time.sleep(0.5)
+    run.prefix.xdotool("click", "1")
     time.sleep(1.5)
     check(proc.poll() is None, "No keeps the installer open")
     run.prefix.click(wid, *TOGGLE)
@@ -249,21 +257,28 @@ def interactive_install(run: Run):
 
 
 def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, server_down=False):
+    """An attended install that fails: its install_fail report, the message, and the end without
+    install_end (a fatal failure quits without closing the window)."""
     def scenario(run: Run):
         run.server.set(**settings)
+        exe = run.place_installer(PLAIN_NAME)
+        proc = run.prefix.start(exe)
+        wid = run.window()
         if server_down:
             run.server.stop()
-        exe = run.place_installer()
-        proc = run.prefix.start(exe, "astart")
+        run.prefix.click(wid, *BTN_INSTALL)
         if answer_retry_no:
-            time.sleep(8)
+            time.sleep(5)
             run.shot("retry-question")
             run.prefix.key("n")
-        dialog = run.prefix.find_window(".", 60)
-        time.sleep(3)
+        time.sleep(6)
         run.shot("message")
-        run.prefix.key("Return")
+        run.prefix.xdotool("mousemove", *MSG_OK)
+        time.sleep(0.5)
+        run.prefix.xdotool("click", "1")
         code = proc.wait(timeout=60)
+        for line in run.server.log() if not server_down else []:
+            print("     ", line)
         check(code == EXIT[exit_name], f"exit code {code} = {exit_name}")
         if server_down:
             return
@@ -274,6 +289,23 @@ def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, 
         check("&proc=&" in fails[0], "empty proc parameter")
         check(not any("install_end" in r for r in reports), "no install_end after a fatal failure")
     return scenario
+
+
+def unattended_failure(run: Run):
+    """Unattended, the window is closed after a failure too: install_end follows install_fail."""
+    run.server.set(pkg_status="404")
+    exe = run.place_installer()
+    proc = run.prefix.start(exe, "astart")
+    time.sleep(8)
+    run.shot("message")
+    run.prefix.xdotool("mousemove", *MSG_OK)
+    time.sleep(0.5)
+    run.prefix.xdotool("click", "1")
+    code = proc.wait(timeout=60)
+    check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
+    names = [r.split("?")[0] + ("#" + (param(r, "event_id") or "")) for r in run.reports()]
+    check(names[-2:] == ["/api/report/install_fail#", "/api/report/event#install_end"],
+          f"install_end after install_fail: {names}")
 
 
 def embedded_package(run: Run):
@@ -372,6 +404,7 @@ SCENARIOS = {
     "fail_package_301": failure({"pkg_status": "301"}, "download_zip_fail", "download_zip_fail"),
     "fail_damaged_package": failure({"package": "damaged.zip"}, "unzip_failed", "unzip_failed"),
     "fail_server_down": failure({}, "url_empty", "url_empty", server_down=True),
+    "fail_unattended_install_end": unattended_failure,
     "embedded_package": embedded_package,
     "already_installed": already_installed,
     "uninstall": uninstall,

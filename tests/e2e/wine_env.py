@@ -133,6 +133,10 @@ class WinePrefix:
         self.xdotool("click", "1")
 
     def key(self, *keys: str):
+        """Keys go to the window under the pointer (there is no window manager): dialogs and
+        message boxes open in the middle of the screen, so the pointer rests there."""
+        self.xdotool("mousemove", "512", "384")
+        time.sleep(0.3)
         self.xdotool("key", *keys)
 
     def screenshot(self, out: Path) -> Path:
