@@ -36,10 +36,10 @@ BTN_FINISH = (288, 330)
 BTN_UNINSTALL = (303, 326)
 BTN_UNIN_EXIT = (288, 324)
 CLOSE = (600, 14)
-TOGGLE = (540, 385)
 # The skinned message dialog's "确定", the dialog centred on the 1024 x 768 screen.
 MSG_OK = ("519", "451")
 CONFIRM_NO = ("655", "450")  # "否" of the skinned confirmation
+OPEN_INSTALLED = ("523", "450")  # "打开软件" of the already-installed question
 
 
 class Failure(Exception):
@@ -221,20 +221,6 @@ def interactive_install(run: Run):
     proc = run.prefix.start(exe)
     wid = run.window()
     run.shot("install-page")
-    # Closing before installing asks; No keeps the window.
-    run.prefix.click(wid, *CLOSE)
-    time.sleep(2)
-    run.shot("close-question")
-    run.prefix.xdotool("mousemove", *CONFIRM_NO)
-    time.sleep(0.5)
-    run.prefix.xdotool("click", "1")
-    time.sleep(1.5)
-    check(proc.poll() is None, "No keeps the installer open")
-    run.prefix.click(wid, *TOGGLE)
-    time.sleep(1)
-    x, y, w, h = run.prefix.window_geometry(wid)
-    run.shot("custom-install")
-    check(h == 484, f"custom install opens the folder row (height {h})")
     run.prefix.click(wid, *BTN_INSTALL)
     a = None
     for _ in range(40):
@@ -254,6 +240,23 @@ def interactive_install(run: Run):
     check(code == EXIT["installed"], f"exit code {code} = installed")
     check(run.reports()[-1].startswith("/api/report/event") and "install_end" in run.reports()[-1], "install_end sent")
     check_installed(run)
+
+
+def close_question(run: Run):
+    """Closing before installing asks; No keeps the window."""
+    exe = run.place_installer(PLAIN_NAME)
+    proc = run.prefix.start(exe)
+    wid = run.window()
+    run.prefix.click(wid, *CLOSE)
+    time.sleep(2)
+    run.shot("close-question")
+    run.prefix.xdotool("mousemove", *CONFIRM_NO)
+    time.sleep(0.5)
+    run.prefix.xdotool("click", "1")
+    time.sleep(1.5)
+    check(proc.poll() is None, "No keeps the installer open")
+    run.shot("after-no")
+    check(not any("install_end" in r for r in run.reports()), "nothing reported on No")
 
 
 def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, server_down=False):
@@ -332,8 +335,9 @@ def already_installed(run: Run):
     proc = run.prefix.start(exe)
     time.sleep(6)
     run.shot("already-installed-question")
-    # "打开软件" is the dialog's default (first) button.
-    run.prefix.key("Return")
+    run.prefix.xdotool("mousemove", *OPEN_INSTALLED)
+    time.sleep(0.5)
+    run.prefix.xdotool("click", "1")
     code = proc.wait(timeout=60)
     check(code == EXIT["opened_installed"], f"exit code {code} = opened the installed program")
     check(wait_for(lambda: len(run.marker_lines()) > before, 20), "installed program started")
@@ -355,6 +359,12 @@ def uninstall(run: Run, close_instead=False):
         run.prefix.click(wid, *BTN_UNIN_EXIT)
     code = proc.wait(timeout=60)
     check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    # Before anything ends the prefix's processes: the self-deleting script runs after the exit.
+    gone = wait_for(lambda: not unin.exists(), 45)
+    if close_instead:
+        check(unin.exists(), "with the close button unin.exe stays")
+    else:
+        check(gone, "unin.exe deleted itself after exit")
     reports = run.reports()
     un = [r for r in reports if r.startswith("/api/report/uninstall")]
     check(len(un) == 1 and param(un[0], "curr_ver") == "1.0.0" and param(un[0], "source") == "web",
@@ -364,11 +374,6 @@ def uninstall(run: Run, close_instead=False):
     check(not (run.prefix.start_menu_programs / "Brisklens").exists(), "start-menu folder removed")
     check((run.install_dir() / ".orvatte-profile").is_file(), "dot entry kept")
     check(not (run.install_dir() / "Orvatte.exe").exists(), "installed files removed")
-    gone = wait_for(lambda: not unin.exists(), 20)
-    if close_instead:
-        check(unin.exists(), "with the close button unin.exe stays")
-    else:
-        check(gone, "unin.exe deleted itself after exit")
 
 
 def uninstall_close(run: Run):
@@ -397,6 +402,7 @@ def safety(run: Run):
 SCENARIOS = {
     "unattended_install": unattended_install,
     "interactive_install": interactive_install,
+    "close_question": close_question,
     "fail_lookup_code1": failure({"lookup": "code1"}, "url_empty", "url_empty"),
     "fail_empty_url_retry_no": failure({"lookup": "empty_url"}, "GetSoftDownloadInfo", "get_soft_download_info",
                                        answer_retry_no=True),
