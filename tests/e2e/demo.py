@@ -60,9 +60,13 @@ def main():
         print(f"\nScreenshots: {run.shots}/")
         for f in sorted(run.shots.glob("*.png")):
             print(f"    {f.name}")
+        print(f"\nThe Wine prefix stays for a look: WINEPREFIX={run.prefix.path}")
         return 0 if code == 0 else 1
     finally:
-        run.close()
+        # Keep the prefix (a cheap hard-linked copy) so the installation can be looked at.
+        run.server.stop()
+        run.prefix.kill_all()
+        run.display.close()
 
 
 if __name__ == "__main__":
