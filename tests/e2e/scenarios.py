@@ -242,6 +242,18 @@ def interactive_install(run: Run):
     check_installed(run)
 
 
+def confirm_message_until_exit(run: Run, proc, point=MSG_OK) -> int:
+    """Presses a dialog's button until the installer ends (on a busy machine the dialog may come
+    later than the first press); the point lies on nothing else that reacts then."""
+    deadline = time.time() + 90
+    while proc.poll() is None and time.time() < deadline:
+        run.prefix.xdotool("mousemove", *point)
+        time.sleep(0.5)
+        run.prefix.xdotool("click", "1")
+        time.sleep(2)
+    return proc.wait(timeout=30)
+
+
 def close_question(run: Run):
     """Closing before installing asks; No keeps the window."""
     exe = run.place_installer(PLAIN_NAME)
@@ -276,10 +288,7 @@ def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, 
             run.prefix.key("n")
         time.sleep(6)
         run.shot("message")
-        run.prefix.xdotool("mousemove", *MSG_OK)
-        time.sleep(0.5)
-        run.prefix.xdotool("click", "1")
-        code = proc.wait(timeout=60)
+        code = confirm_message_until_exit(run, proc)
         for line in run.server.log() if not server_down else []:
             print("     ", line)
         check(code == EXIT[exit_name], f"exit code {code} = {exit_name}")
@@ -301,10 +310,7 @@ def unattended_failure(run: Run):
     proc = run.prefix.start(exe, "astart")
     time.sleep(8)
     run.shot("message")
-    run.prefix.xdotool("mousemove", *MSG_OK)
-    time.sleep(0.5)
-    run.prefix.xdotool("click", "1")
-    code = proc.wait(timeout=60)
+    code = confirm_message_until_exit(run, proc)
     check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
     names = [r.split("?")[0] + ("#" + (param(r, "event_id") or "")) for r in run.reports()]
     check(names[-2:] == ["/api/report/install_fail#", "/api/report/event#install_end"],
@@ -335,10 +341,7 @@ def already_installed(run: Run):
     proc = run.prefix.start(exe)
     time.sleep(6)
     run.shot("already-installed-question")
-    run.prefix.xdotool("mousemove", *OPEN_INSTALLED)
-    time.sleep(0.5)
-    run.prefix.xdotool("click", "1")
-    code = proc.wait(timeout=60)
+    code = confirm_message_until_exit(run, proc, OPEN_INSTALLED)
     check(code == EXIT["opened_installed"], f"exit code {code} = opened the installed program")
     check(wait_for(lambda: len(run.marker_lines()) > before, 20), "installed program started")
     check(run.reports() == [], f"no reports: {run.reports()}")
