@@ -56,11 +56,13 @@ void Attach(installer::TMainWindow& window, installer::TFrmCommInst& behaviour) 
   form.btnUninstall->OnClick = [&behaviour](ui::TControl&) { behaviour.btnUninstallClick(); };
   form.btnUninExit->OnClick = [&behaviour](ui::TControl&) { behaviour.btnUninExitClick(); };
   form.imgbtnClose->OnClick = [&behaviour](ui::TControl&) { behaviour.imgbtnCloseClick(); };
+  form.tmrAutoInst->OnTimer = [&behaviour](ui::TTimer&) { behaviour.tmrAutoInstTimer(); };
+  // Dragging takes the mouse-down of every image without a click handler, the arrows included,
+  // so the custom-install toggle is attached after it.
+  form.SetbMouseDownToMoveClient(true);
   const auto toggle = [&behaviour](ui::TControl&, ui::TMouseButton, int, int) { behaviour.toggleCustomInstall(); };
   form.imgDown->OnMouseDown = toggle;
   form.imgUp->OnMouseDown = toggle;
-  form.tmrAutoInst->OnTimer = [&behaviour](ui::TTimer&) { behaviour.tmrAutoInstTimer(); };
-  form.SetbMouseDownToMoveClient(true);
   window.OnClose = [&behaviour] { behaviour.FormClose(); };
 }
 

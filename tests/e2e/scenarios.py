@@ -36,6 +36,7 @@ BTN_FINISH = (288, 330)
 BTN_UNINSTALL = (303, 326)
 BTN_UNIN_EXIT = (288, 324)
 CLOSE = (600, 14)
+TOGGLE = (540, 385)
 # The skinned message dialog's "确定", the dialog centred on the 1024 x 768 screen.
 MSG_OK = ("519", "451")
 CONFIRM_NO = ("655", "450")  # "否" of the skinned confirmation
@@ -221,6 +222,10 @@ def interactive_install(run: Run):
     proc = run.prefix.start(exe)
     wid = run.window()
     run.shot("install-page")
+    run.prefix.click(wid, *TOGGLE)
+    time.sleep(1.5)
+    run.shot("custom-install")
+    check(run.prefix.window_geometry(wid)[3] == 484, "custom install opens the folder row (484 high)")
     run.prefix.click(wid, *BTN_INSTALL)
     a = None
     for _ in range(40):
