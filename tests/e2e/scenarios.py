@@ -322,6 +322,17 @@ def unattended_failure(run: Run):
           f"install_end after install_fail: {names}")
 
 
+def download_resumed(run: Run):
+    """A download dropped half way is resumed with a range request and the install succeeds."""
+    run.server.set(drop_at=150000)
+    exe = run.place_installer()
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    downloads = [line for line in run.server.log() if line.startswith("/files/")]
+    check(len(downloads) >= 2, f"the package was asked for again after the drop: {downloads}")
+    check((run.install_dir() / "data/blob.bin").stat().st_size == 300000, "the large file arrived whole")
+
+
 def embedded_package(run: Run):
     exe = run.place_installer(exe="installer-embedded.exe")
     code = run.run_to_end(exe, "astart")
@@ -416,6 +427,9 @@ SCENARIOS = {
                                        answer_retry_no=True),
     "fail_package_404": failure({"pkg_status": "404"}, "download_zip_fail", "download_zip_fail"),
     "fail_package_301": failure({"pkg_status": "301"}, "download_zip_fail", "download_zip_fail"),
+    # A 300 is not followed by WinHTTP; its body is not the package, so it fails too.
+    "fail_package_300": failure({"pkg_status": "300"}, "download_zip_fail", "download_zip_fail"),
+    "download_resumed": download_resumed,
     "fail_damaged_package": failure({"package": "damaged.zip"}, "unzip_failed", "unzip_failed"),
     "fail_server_down": failure({}, "url_empty", "url_empty", server_down=True),
     "fail_unattended_install_end": unattended_failure,
