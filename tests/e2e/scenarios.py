@@ -243,7 +243,10 @@ def interactive_install(run: Run):
     run.prefix.click(wid, *BTN_FINISH)
     code = proc.wait(timeout=60)
     check(code == EXIT["installed"], f"exit code {code} = installed")
-    check(run.reports()[-1].startswith("/api/report/event") and "install_end" in run.reports()[-1], "install_end sent")
+    reports = run.reports()
+    ends = [i for i, r in enumerate(reports) if param(r, "event_id") == "install_end"]
+    lookup = [i for i, r in enumerate(reports) if r.startswith("/api/config/soft_down")]
+    check(len(ends) == 1 and lookup and ends[0] > lookup[0], f"install_end sent after the install: {reports}")
     check_installed(run)
 
 

@@ -14,7 +14,8 @@ import zipfile
 import zlib
 
 PASSWORD = "402615"
-LEGACY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "fixtures", "zip-legacy")
+# Archives made by real old archivers (Shrink, Reduce, Implode), with their expected content.
+LEGACY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "legacy")
 
 
 def write(path, data):
