@@ -255,9 +255,7 @@ def confirm_message_until_exit(run: Run, proc, point=MSG_OK) -> int:
     later than the first press); the point lies on nothing else that reacts then."""
     deadline = time.time() + 90
     while proc.poll() is None and time.time() < deadline:
-        run.prefix.xdotool("mousemove", *point)
-        time.sleep(0.5)
-        run.prefix.xdotool("click", "1")
+        run.prefix.click_screen(*point)
         time.sleep(2)
     return proc.wait(timeout=30)
 
@@ -270,9 +268,7 @@ def close_question(run: Run):
     run.prefix.click(wid, *CLOSE)
     time.sleep(2)
     run.shot("close-question")
-    run.prefix.xdotool("mousemove", *CONFIRM_NO)
-    time.sleep(0.5)
-    run.prefix.xdotool("click", "1")
+    run.prefix.click_screen(*CONFIRM_NO)
     time.sleep(1.5)
     check(proc.poll() is None, "No keeps the installer open")
     run.shot("after-no")

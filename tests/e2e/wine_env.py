@@ -128,8 +128,12 @@ class WinePrefix:
     def click(self, wid: str, x: int, y: int):
         """A left click at (x, y) of the window's client area."""
         wx, wy, _, _ = self.window_geometry(wid)
-        self.xdotool("mousemove", str(wx + x), str(wy + y))
-        time.sleep(0.3)
+        self.click_screen(wx + x, wy + y)
+
+    def click_screen(self, x, y):
+        """A left click at (x, y) of the screen, after the pointer has rested there."""
+        self.xdotool("mousemove", str(x), str(y))
+        time.sleep(0.5)
         self.xdotool("click", "1")
 
     def key(self, *keys: str):
