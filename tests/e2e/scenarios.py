@@ -18,7 +18,7 @@ from pathlib import Path
 
 from wine_env import Display, WinePrefix, wait_for
 
-PORT = 18765  # the address the installer under test is built against
+PORT = 18765  # the port of the address the installer under test is built against (--port)
 SOFT_ID = "brisklens_win"
 UNINSTALL_KEY = r"Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + SOFT_ID
 INSTALLER_NAME = "Brisklens-k123_web(1).exe"
@@ -444,8 +444,11 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("--build", required=True)
     p.add_argument("--source", required=True)
+    p.add_argument("--port", type=int, default=PORT)
     p.add_argument("scenario", choices=sorted(SCENARIOS))
     args = p.parse_args()
+    global PORT
+    PORT = args.port
     run = Run(args)
     try:
         print(f"scenario {args.scenario}")
