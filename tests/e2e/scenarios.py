@@ -441,13 +441,13 @@ SCENARIOS = {
 
 
 def main():
+    global PORT
     p = argparse.ArgumentParser()
     p.add_argument("--build", required=True)
     p.add_argument("--source", required=True)
     p.add_argument("--port", type=int, default=PORT)
     p.add_argument("scenario", choices=sorted(SCENARIOS))
     args = p.parse_args()
-    global PORT
     PORT = args.port
     run = Run(args)
     try:
