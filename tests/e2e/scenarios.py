@@ -250,14 +250,18 @@ def interactive_install(run: Run):
     check_installed(run)
 
 
-def confirm_message_until_exit(run: Run, proc, point=MSG_OK) -> int:
-    """Presses a dialog's button until the installer ends (on a busy machine the dialog may come
-    later than the first press); the point lies on nothing else that reacts then."""
+def press_until_exit(proc, press) -> int:
+    """Presses a button until the installer ends (on a busy machine the page or dialog that has
+    it may come later than the first press); the button lies on nothing else that reacts before."""
     deadline = time.time() + 90
     while proc.poll() is None and time.time() < deadline:
-        run.prefix.click_screen(*point)
+        press()
         time.sleep(2)
     return proc.wait(timeout=30)
+
+
+def confirm_message_until_exit(run: Run, proc, point=MSG_OK) -> int:
+    return press_until_exit(proc, lambda: run.prefix.click_screen(*point))
 
 
 def close_question(run: Run):
@@ -369,13 +373,11 @@ def uninstall(run: Run, close_instead=False):
     wid = run.window()
     run.shot("uninstall-page")
     run.prefix.click(wid, *BTN_UNINSTALL)
-    time.sleep(6)
+    # The finish page follows the deletion of the installed files.
+    wait_for(lambda: not (run.install_dir() / "Orvatte.exe").exists(), 60)
+    time.sleep(1)
     run.shot("uninstall-finish")
-    if close_instead:
-        run.prefix.click(wid, *CLOSE)
-    else:
-        run.prefix.click(wid, *BTN_UNIN_EXIT)
-    code = proc.wait(timeout=60)
+    code = press_until_exit(proc, lambda: run.prefix.click(wid, *(CLOSE if close_instead else BTN_UNIN_EXIT)))
     check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
     # Before anything ends the prefix's processes: the self-deleting script runs after the exit.
     gone = wait_for(lambda: not unin.exists(), 45)
@@ -411,8 +413,7 @@ def safety(run: Run):
     run.prefix.click(wid, *BTN_UNINSTALL)
     time.sleep(6)
     run.shot("uninstall-from-desktop")
-    run.prefix.click(wid, *CLOSE)
-    proc.wait(timeout=60)
+    press_until_exit(proc, lambda: run.prefix.click(wid, *CLOSE))
     check((desktop / "holiday.txt").read_text() == "mine", "desktop file kept")
     check((desktop / "notes/a.txt").read_text() == "mine too", "desktop folder kept")
 
