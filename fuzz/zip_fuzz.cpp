@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "net/unzip_package.h"
-#include "net/zip_reader.h"
+#include "zip/unzip_package.h"
+#include "zip/zip_reader.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kMaxDiskOutput = 16 * 1024 * 1024;
 
-class MemoryInput : public net::ZipInput {
+class MemoryInput : public zip::ZipInput {
  public:
   MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
   std::uint64_t Size() const override { return size_; }
@@ -67,11 +67,11 @@ void CheckSandbox(const fs::path& sandbox) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   MemoryInput input(data, size);
-  net::ZipReader reader(input);
-  if (reader.Open() != net::ZipDirectoryStatus::Ok) return 0;
+  zip::ZipReader reader(input);
+  if (reader.Open() != zip::ZipDirectoryStatus::Ok) return 0;
   std::uint64_t declared = 0;
-  for (const net::ZipEntry& entry : reader.Entries()) {
-    net::ZipDiscardSink discard;
+  for (const zip::ZipEntry& entry : reader.Entries()) {
+    zip::ZipDiscardSink discard;
     reader.Extract(entry, "402615", discard);
     declared += entry.uncompressedSize;
   }
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(f);
   }
   const fs::path dest = sandbox / "box" / "dest";
-  net::ExtractPackage((sandbox / "archive.zip").wstring(), dest.wstring(), "402615", [](int percent) {
+  zip::ExtractPackage((sandbox / "archive.zip").wstring(), dest.wstring(), "402615", [](int percent) {
     if (percent < 0 || percent > 100) std::abort();
   });
   CheckSandbox(sandbox);

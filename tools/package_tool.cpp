@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "common/text.h"
-#include "net/unzip_package.h"
+#include "zip/unzip_package.h"
 
 namespace {
 
@@ -19,18 +19,18 @@ int Usage() {
 
 std::wstring Wide(const char* argument) { return common::AnsiToWide(argument); }
 
-const char* ArchiveError(net::PackageArchiveStatus status) {
+const char* ArchiveError(zip::PackageArchiveStatus status) {
   switch (status) {
-    case net::PackageArchiveStatus::Missing: return "cannot open the archive";
-    case net::PackageArchiveStatus::NotZip: return "not a ZIP archive";
-    case net::PackageArchiveStatus::Damaged: return "damaged archive directory";
-    case net::PackageArchiveStatus::Ok: break;
+    case zip::PackageArchiveStatus::Missing: return "cannot open the archive";
+    case zip::PackageArchiveStatus::NotZip: return "not a ZIP archive";
+    case zip::PackageArchiveStatus::Damaged: return "damaged archive directory";
+    case zip::PackageArchiveStatus::Ok: break;
   }
   return "";
 }
 
-int Report(const char* archive, const net::PackageExtraction& result, const char* verb) {
-  if (result.status != net::PackageArchiveStatus::Ok) {
+int Report(const char* archive, const zip::PackageExtraction& result, const char* verb) {
+  if (result.status != zip::PackageArchiveStatus::Ok) {
     std::printf("error %s: %s\n", archive, ArchiveError(result.status));
     return 1;
   }
@@ -48,19 +48,19 @@ int main(int argc, char** argv) {
   if (!extract && !check) return Usage();
 
   const char* done = extract ? "extracted" : "checked";
-  auto print = [done](const std::wstring& name, net::PackageEntryOutcome outcome) {
+  auto print = [done](const std::wstring& name, zip::PackageEntryOutcome outcome) {
     const std::string utf8 = common::WideToUtf8(name);
-    if (outcome == net::PackageEntryOutcome::Extracted || outcome == net::PackageEntryOutcome::FolderCreated) {
+    if (outcome == zip::PackageEntryOutcome::Extracted || outcome == zip::PackageEntryOutcome::FolderCreated) {
       std::printf("%s %s\n", done, utf8.c_str());
     } else {
-      const std::string_view reason = net::PackageEntryOutcomeText(outcome);
+      const std::string_view reason = zip::PackageEntryOutcomeText(outcome);
       std::printf("skipped %s: %.*s\n", utf8.c_str(), static_cast<int>(reason.size()), reason.data());
     }
   };
   const char* archive = argv[2];
   const std::string password = argv[extract ? 4 : 3];
-  const net::PackageExtraction result =
-      extract ? net::ExtractPackage(Wide(archive), Wide(argv[3]), password, {}, print)
-              : net::CheckPackage(Wide(archive), password, print);
+  const zip::PackageExtraction result =
+      extract ? zip::ExtractPackage(Wide(archive), Wide(argv[3]), password, {}, print)
+              : zip::CheckPackage(Wide(archive), password, print);
   return Report(archive, result, done);
 }

@@ -11,7 +11,7 @@
 #include "installer/install_rules.h"
 #include "net/api.h"
 #include "net/down_thread.h"
-#include "net/unzip_package.h"
+#include "zip/unzip_package.h"
 #include "system/associations.h"
 #include "system/files.h"
 #include "system/processes.h"
@@ -129,7 +129,7 @@ void TFrmCommInst::install() {
   }
   // The chosen folder may not exist yet when the user picked its parent with "更改目录".
   sys::ForceDirectories(FTargetDir);
-  if (!net::UnzipPackage(zipFile, FTargetDir, kPackagePassword, [this](int percent) { unzipPercentDone(percent); })) {
+  if (!zip::UnzipPackage(zipFile, FTargetDir, kPackagePassword, [this](int percent) { unzipPercentDone(percent); })) {
     fail(FatalFailure::kUnzipFailed);
     return;
   }

@@ -1,4 +1,4 @@
-#include "net/unzip_package.h"
+#include "zip/unzip_package.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "zip_test_support.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 using namespace zip_test;
@@ -213,4 +213,4 @@ TEST(UnzipPackage, ReportsEveryWholePercentInOrderAndAtLeastEvery64KiB) {
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace zip

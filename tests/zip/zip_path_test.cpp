@@ -1,8 +1,8 @@
-#include "net/zip_path.h"
+#include "zip/zip_path.h"
 
 #include <gtest/gtest.h>
 
-namespace net {
+namespace zip {
 namespace {
 
 struct PathCase {
@@ -46,4 +46,4 @@ TEST(SplitZipEntryPath, ResolvesInsideNamesAndRefusesEscapes) {
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace zip

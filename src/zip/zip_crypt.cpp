@@ -1,11 +1,11 @@
-#include "net/zip_crypt.h"
+#include "zip/zip_crypt.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <zlib.h>
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::size_t kTraditionalHeaderSize = 12;
@@ -157,4 +157,4 @@ crypto::Bytes ZipAesSource::Mac() {
   return mac;
 }
 
-}  // namespace net
+}  // namespace zip

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/crypto.h"
-#include "net/zip_stream.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 class ZipTraditionalSource : public ZipByteSource {
  public:
@@ -59,4 +59,4 @@ class ZipAesSource : public ZipByteSource {
   std::size_t keystreamPos_ = 0;
 };
 
-}  // namespace net
+}  // namespace zip

@@ -5,10 +5,10 @@
 #include <numeric>
 #include <vector>
 
-#include "net/zip_legacy.h"
-#include "net/zip_legacy_io.h"
+#include "zip/zip_legacy.h"
+#include "zip/zip_legacy_io.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr int kMaxCodeLength = 16;
@@ -125,4 +125,4 @@ ZipDecodeResult Explode(ZipByteSource& in, std::uint64_t size, std::uint16_t fla
   return window.Finish();
 }
 
-}  // namespace net
+}  // namespace zip

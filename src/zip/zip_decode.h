@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "net/zip_stream.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 enum class ZipDecodeResult { Ok, BadData, Unsupported, WriteFailed };
 
@@ -25,4 +25,4 @@ constexpr std::uint16_t kAes = 99;
 ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByteSource& in, std::uint64_t size,
                               ZipByteSink& out);
 
-}  // namespace net
+}  // namespace zip

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "net/zip_stream.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 struct ZipEntry {
   std::string rawName;  // the name's bytes as stored
@@ -45,4 +45,4 @@ ZipDirectoryStatus ReadZipDirectory(ZipInput& input, std::vector<ZipEntry>& entr
 // or the data would run past the end of the archive.
 bool LocateZipEntryData(ZipInput& input, const ZipEntry& entry, std::uint64_t& dataOffset);
 
-}  // namespace net
+}  // namespace zip

@@ -1,12 +1,12 @@
-#include "net/zip_reader.h"
+#include "zip/zip_reader.h"
 
 #include <algorithm>
 #include <zlib.h>
 
-#include "net/zip_crypt.h"
-#include "net/zip_decode.h"
+#include "zip/zip_crypt.h"
+#include "zip/zip_decode.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::uint16_t kStrongEncryptionFlag = 0x40;
@@ -108,4 +108,4 @@ ZipEntryOutcome ZipReader::ExtractAes(const ZipEntry& entry, std::uint64_t dataO
   return ZipEntryOutcome::Extracted;
 }
 
-}  // namespace net
+}  // namespace zip

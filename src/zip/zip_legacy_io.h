@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/zip_decode.h"
-#include "net/zip_stream.h"
+#include "zip/zip_decode.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 class ZipBitReader {
  public:
@@ -90,4 +90,4 @@ class ZipWindowWriter {
   bool failed_ = false;
 };
 
-}  // namespace net
+}  // namespace zip

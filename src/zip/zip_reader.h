@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "net/zip_directory.h"
-#include "net/zip_stream.h"
+#include "zip/zip_directory.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 enum class ZipEntryOutcome { Extracted, WrongPassword, Unsupported, Damaged, WriteFailed };
 
@@ -35,4 +35,4 @@ class ZipReader {
   std::vector<ZipEntry> entries_;
 };
 
-}  // namespace net
+}  // namespace zip

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace net {
+namespace zip {
 
 // Splits the name at either slash and resolves "." and ".." segments. False when the name is
 // absolute, names a drive or a stream (any ':'), names a Windows device (CON, NUL, COM1, ...),
@@ -14,4 +14,4 @@ namespace net {
 // A name that resolves to nothing (the root itself) yields true with no segments.
 bool SplitZipEntryPath(std::wstring_view name, std::vector<std::wstring>& segments);
 
-}  // namespace net
+}  // namespace zip

@@ -2,10 +2,10 @@
 // form a run of literals and (DLE, length, distance) references.
 #include <array>
 
-#include "net/zip_legacy.h"
-#include "net/zip_legacy_io.h"
+#include "zip/zip_legacy.h"
+#include "zip/zip_legacy_io.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::uint8_t kDle = 144;
@@ -99,4 +99,4 @@ ZipDecodeResult Unreduce(ZipByteSource& in, std::uint64_t size, int factor, ZipB
   return window.Finish();
 }
 
-}  // namespace net
+}  // namespace zip

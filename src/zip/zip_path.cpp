@@ -1,9 +1,9 @@
-#include "net/zip_path.h"
+#include "zip/zip_path.h"
 
 #include <algorithm>
 #include <array>
 
-namespace net {
+namespace zip {
 namespace {
 
 // Windows opens these as devices in any folder and with any extension.
@@ -43,4 +43,4 @@ bool SplitZipEntryPath(std::wstring_view name, std::vector<std::wstring>& segmen
   return true;
 }
 
-}  // namespace net
+}  // namespace zip

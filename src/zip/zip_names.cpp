@@ -1,11 +1,11 @@
-#include "net/zip_names.h"
+#include "zip/zip_names.h"
 
 #include <cstdint>
 #include <zlib.h>
 
 #include "common/text.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::uint16_t kUnicodePathField = 0x7075;
@@ -45,4 +45,4 @@ std::wstring DecodeZipEntryName(std::string_view raw, bool utf8Flag, std::string
   return OemToWide(raw);
 }
 
-}  // namespace net
+}  // namespace zip

@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
-#include "net/zip_decode.h"
-#include "net/zip_stream.h"
+#include "zip/zip_decode.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 ZipDecodeResult Unshrink(ZipByteSource& in, std::uint64_t size, ZipByteSink& out);
 ZipDecodeResult Unreduce(ZipByteSource& in, std::uint64_t size, int factor, ZipByteSink& out);
 // flags bit 1: 8K window (else 4K); bit 2: three trees, with literals coded (else two).
 ZipDecodeResult Explode(ZipByteSource& in, std::uint64_t size, std::uint16_t flags, ZipByteSink& out);
 
-}  // namespace net
+}  // namespace zip

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "net/zip_stream.h"
+#include "zip/zip_stream.h"
 
-namespace net {
+namespace zip {
 
 #ifdef _WIN32
 inline constexpr wchar_t kZipPathSeparator = L'\\';
@@ -65,4 +65,4 @@ ZipTargetState ProbeZipTarget(const std::wstring& path);
 // Creates one folder; true when it exists afterwards (also when it existed before).
 bool MakeZipFolder(const std::wstring& path);
 
-}  // namespace net
+}  // namespace zip

@@ -1,8 +1,8 @@
-#include "net/zip_stream.h"
+#include "zip/zip_stream.h"
 
 #include <algorithm>
 
-namespace net {
+namespace zip {
 
 std::size_t ZipRangeSource::Read(std::span<std::uint8_t> out) {
   if (failed_ || left_ == 0 || out.empty()) return 0;
@@ -17,4 +17,4 @@ std::size_t ZipRangeSource::Read(std::span<std::uint8_t> out) {
   return n;
 }
 
-}  // namespace net
+}  // namespace zip

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/text.h"
-#include "net/zip_files.h"
+#include "zip/zip_files.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 std::string Native(const std::wstring& path) { return common::WideToUtf8(path); }
@@ -142,4 +142,4 @@ bool MakeZipFolder(const std::wstring& path) {
   return errno == EEXIST && lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace net
+}  // namespace zip

@@ -1,11 +1,11 @@
-#include "net/zip_directory.h"
+#include "zip/zip_directory.h"
 
 #include <algorithm>
 #include <array>
 
-#include "net/zip_names.h"
+#include "zip/zip_names.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::uint32_t kEndSignature = 0x06054b50;
@@ -220,4 +220,4 @@ bool LocateZipEntryData(ZipInput& input, const ZipEntry& entry, std::uint64_t& d
   return dataOffset <= input.Size() && entry.compressedSize <= input.Size() - dataOffset;
 }
 
-}  // namespace net
+}  // namespace zip

@@ -1,14 +1,14 @@
-#include "net/unzip_package.h"
+#include "zip/unzip_package.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "common/text.h"
-#include "net/zip_files.h"
-#include "net/zip_path.h"
-#include "net/zip_reader.h"
+#include "zip/zip_files.h"
+#include "zip/zip_path.h"
+#include "zip/zip_reader.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::uint64_t kReportEvery = 64 * 1024;
@@ -183,4 +183,4 @@ std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome) {
   return "unknown";
 }
 
-}  // namespace net
+}  // namespace zip

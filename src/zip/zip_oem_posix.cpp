@@ -1,9 +1,9 @@
 // The host stands in code page 437, the original OEM code page, for the system's OEM code page.
 #include <cstdint>
 
-#include "net/zip_names.h"
+#include "zip/zip_names.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr char16_t kUpperHalf[128] = {
@@ -37,4 +37,4 @@ std::wstring OemToWide(std::string_view oem) {
   return out;
 }
 
-}  // namespace net
+}  // namespace zip

@@ -9,7 +9,7 @@
 #include <span>
 #include <utility>
 
-namespace net {
+namespace zip {
 
 // Random-access read-only bytes: an archive file or an archive in memory.
 class ZipInput {
@@ -63,4 +63,4 @@ class ZipRangeSource : public ZipByteSource {
   bool failed_ = false;
 };
 
-}  // namespace net
+}  // namespace zip

@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-namespace net {
+namespace zip {
 
 std::wstring DecodeZipEntryName(std::string_view raw, bool utf8Flag, std::string_view centralExtra);
 
 // The OEM code page: the system's on Windows, CP437 on the host.
 std::wstring OemToWide(std::string_view oem);
 
-}  // namespace net
+}  // namespace zip

@@ -1,12 +1,12 @@
-#include "net/zip_decode.h"
+#include "zip/zip_decode.h"
 
 #include <algorithm>
 #include <vector>
 #include <zlib.h>
 
-#include "net/zip_legacy.h"
+#include "zip/zip_legacy.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr std::size_t kInputSize = 64 * 1024;
@@ -95,4 +95,4 @@ ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByte
   }
 }
 
-}  // namespace net
+}  // namespace zip

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <string>
 
-#include "net/zip_files.h"
+#include "zip/zip_files.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 class Handle {
@@ -150,4 +150,4 @@ bool MakeZipFolder(const std::wstring& path) {
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-}  // namespace net
+}  // namespace zip

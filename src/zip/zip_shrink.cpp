@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "net/zip_legacy.h"
-#include "net/zip_legacy_io.h"
+#include "zip/zip_legacy.h"
+#include "zip/zip_legacy_io.h"
 
-namespace net {
+namespace zip {
 namespace {
 
 constexpr int kFirstWidth = 9;
@@ -114,4 +114,4 @@ ZipDecodeResult Unshrink(ZipByteSource& in, std::uint64_t size, ZipByteSink& out
   return window.Finish();
 }
 
-}  // namespace net
+}  // namespace zip

@@ -1,9 +1,9 @@
 // The system's OEM code page through the Win32 conversion.
 #include <windows.h>
 
-#include "net/zip_names.h"
+#include "zip/zip_names.h"
 
-namespace net {
+namespace zip {
 
 std::wstring OemToWide(std::string_view oem) {
   if (oem.empty()) return {};
@@ -14,4 +14,4 @@ std::wstring OemToWide(std::string_view oem) {
   return out;
 }
 
-}  // namespace net
+}  // namespace zip

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace net {
+namespace zip {
 
 // Overall progress, 0 to 100, by archive bytes processed.
 using ZipPercentCallback = std::function<void(int percent)>;
@@ -48,4 +48,4 @@ bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, cons
 // Text for an outcome, as the maker's tool prints it.
 std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome);
 
-}  // namespace net
+}  // namespace zip
