@@ -1,5 +1,5 @@
-// Package download: GET streamed to a file, resumed with a range request when the connection
-// breaks, every notification handed to the GUI thread.
+// Package download: GET streamed to a file, resumed with a conditional range request when the
+// connection breaks, every notification handed to the GUI thread.
 #include "net/down_thread.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 
 #include "net/download_file.h"
 #include "net/http_transport.h"
+#include "net/resume_rules.h"
 #include "system/gui_thread.h"
 
 namespace net {
@@ -30,6 +31,18 @@ void TDownThread::Work(std::int64_t count) {
   });
 }
 
+namespace {
+
+BodyValidators ValidatorsOf(const HttpStream& stream) {
+  return {stream.Header(L"ETag"), stream.Header(L"Last-Modified"), stream.Header(L"Date")};
+}
+
+}  // namespace
+
+// Every request after the first (a resume, or a fresh start after a break or a refused resume)
+// costs one of kResumeAttempts. A resume asks for the rest of the same body only (If-Range) and
+// is used only when its 206 continues that body exactly; anything else starts the file over, so
+// the file never mixes two versions of the package.
 int TDownThread::Transfer(DownloadFile& file) {
   constexpr std::size_t kBufferSize = 64 * 1024;
   std::vector<std::uint8_t> buffer(kBufferSize);
@@ -37,53 +50,76 @@ int TDownThread::Transfer(DownloadFile& file) {
   std::int64_t notified = 0;
   std::int64_t total = -1;  // the full body's length, -1 when unknown
   std::int64_t step = kMinNotifyStep;
+  BodyValidators validators;
+  std::wstring ifRange;     // empty: this body cannot be resumed
   int status = 0;
-  int resumes = 0;
+  int retries = 0;
   bool first = true;
 
-  for (;;) {
+  auto startOver = [&] {
+    received = notified = 0;
+    return file.Restart();
+  };
+
+  for (;; first = false) {
+    if (!first && retries++ >= kResumeAttempts) return kDownloadFailed;
+    // A break with a validator and a known length resumes; any other break starts over.
+    if (received > 0 && (ifRange.empty() || total < 0) && !startOver()) return kDownloadFailed;
     HttpGetOptions options;
     options.connectTimeoutMs = kConnectTimeoutMs;
     options.receiveTimeoutMs = FStallTimeoutMs;
     options.rangeFrom = received;
+    options.ifRange = ifRange;
     auto stream = OpenHttpGet(FURL, options);
     if (!stream) {
-      if (!first && resumes++ < kResumeAttempts) continue;
-      return kDownloadFailed;
+      if (first) return kDownloadFailed;
+      continue;
     }
 
-    if (first) {
-      first = false;
-      status = stream->Status();
-      if (status < 200 || status >= 300) return kDownloadFailed;
+    const int answer = stream->Status();
+    if (received > 0 && answer == 206) {
+      const PartialAnswer partial{stream->Header(L"Content-Range"), stream->ContentLength(), ValidatorsOf(*stream)};
+      if (!ContinuesBody(partial, received, total, validators)) {
+        if (!startOver()) return kDownloadFailed;
+        continue;
+      }
+    } else {
+      // A whole body: the first one, or a new one because the server ignored the range or the
+      // file changed. A 206 here answers a request without a range.
+      if (answer < 200 || answer >= 300 || answer == 206) return kDownloadFailed;
+      if (received > 0 && !startOver()) return kDownloadFailed;
+      status = answer;
       total = stream->ContentLength();
+      validators = ValidatorsOf(*stream);
+      ifRange = IfRangeValue(validators);
       WorkBegin(total < 0 ? 0 : total);
       // Each notification is a blocking hand-off to the GUI thread: a hundred of them move a
       // progress bar smoothly without slowing a large transfer down.
       step = std::max(kMinNotifyStep, total / kNotifySteps);
-    } else if (stream->Status() == 200) {
-      // The server ignored the range: start over with the whole body.
-      if (!file.Restart()) return kDownloadFailed;
-      received = notified = 0;
-      total = stream->ContentLength();
-    } else if (stream->Status() != 206) {
-      return kDownloadFailed;
     }
 
     long n;
+    bool tooLong = false;
     while ((n = stream->Read(buffer.data(), buffer.size())) > 0) {
+      if (total >= 0 && received + n > total) {
+        tooLong = true;  // not the body the length announced
+        break;
+      }
       if (!file.Write(buffer.data(), static_cast<std::size_t>(n))) return kDownloadFailed;
       received += n;
       if (received - notified >= step) Work(notified = received);
     }
+    if (tooLong) {
+      if (!startOver()) return kDownloadFailed;
+      continue;
+    }
     if (n == kReadTimedOut) return kDownloadFailed;
     // The transport does not tell a connection closed early from the end of the body: count.
-    const bool complete = n == 0 && (total < 0 || received >= total);
-    if (complete) {
+    // Without a length, the end of the connection is the end of the body.
+    if (n == 0 && (total < 0 || received == total)) {
       if (received != notified) Work(received);
       return status;
     }
-    if (resumes++ >= kResumeAttempts) return kDownloadFailed;
   }
 }
 

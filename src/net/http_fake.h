@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace net::fake {
@@ -17,13 +18,20 @@ struct Answer {
   bool announceLength = true;     // false: no Content-Length
   std::int64_t breakAfter = -1;   // >= 0: the body breaks off with an error after this many bytes
   bool stallAfterBreak = false;   // with breakAfter: the break is a receive timeout, not an error
-  bool honourRange = true;        // a request with a range gets 206 and the rest of the body
+  // A request with a range gets 206, the rest of the body and its Content-Range, unless it
+  // carries an If-Range that differs from this answer's ETag (then the whole body with 200, as
+  // HTTP asks) or honourIfRange is false.
+  bool honourRange = true;
+  bool honourIfRange = true;
+  std::int64_t lengthShift = 0;   // the announced length is off by this much (the body is as it is)
+  std::vector<std::pair<std::wstring, std::wstring>> headers{};  // further response headers, e.g. ETag
 };
 
 struct Request {
   std::wstring url;               // as sent, query included
   bool acceptJson = false;
   std::int64_t rangeFrom = 0;
+  std::wstring ifRange;
   int connectTimeoutMs = 0;
   bool tls = false;
   std::thread::id thread;         // the thread that sent it

@@ -21,6 +21,9 @@ class HttpStream {
   virtual int Status() const = 0;
   // Body length the server announced; -1 when it announced none.
   virtual std::int64_t ContentLength() const = 0;
+  // The value of a response header of the final answer (name in any letter case); empty when
+  // it is absent.
+  virtual std::wstring Header(const std::wstring& name) const = 0;
   // Up to size bytes of the body; 0 at its end, kReadFailed or kReadTimedOut.
   virtual long Read(std::uint8_t* buffer, std::size_t size) = 0;
 };
@@ -30,6 +33,7 @@ struct HttpGetOptions {
   int receiveTimeoutMs = 30000;
   bool acceptJson = false;        // sends "Accept: application/json"
   std::int64_t rangeFrom = 0;     // > 0: asks for the body from this byte on ("Range: bytes=N-")
+  std::wstring ifRange;           // with rangeFrom: "If-Range" (the range only while this validator holds)
 };
 
 // Sends GET to an absolute URL and follows redirects. A URL whose first five characters are

@@ -1,6 +1,7 @@
 // Host build's HTTP transport: answers come from the script that tests set through http_fake.h.
 #include <algorithm>
 #include <cstring>
+#include <cwctype>
 #include <map>
 #include <mutex>
 
@@ -69,8 +70,9 @@ void Reset() {
 // Takes the answer for a request and records the request.
 Answer Take(const std::wstring& url, const HttpGetOptions& options) {
   std::lock_guard lock(g_mutex);
-  g_requests.push_back(Request{url, options.acceptJson, options.rangeFrom, options.connectTimeoutMs, UsesTls(url),
-                               std::this_thread::get_id()});
+  g_requests.push_back(Request{url, options.acceptJson, options.rangeFrom,
+                               options.rangeFrom > 0 ? options.ifRange : std::wstring(), options.connectTimeoutMs,
+                               UsesTls(url), std::this_thread::get_id()});
   auto it = g_scripts.find(PathOf(url));
   if (it == g_scripts.end() || it->second.answers.empty()) {
     Answer notFound;
@@ -87,20 +89,34 @@ Answer Take(const std::wstring& url, const HttpGetOptions& options) {
 
 namespace {
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+}
+
 class FakeStream : public HttpStream {
  public:
-  FakeStream(fake::Answer answer, std::int64_t rangeFrom) : a_(std::move(answer)) {
-    if (rangeFrom > 0 && a_.honourRange && a_.status == 200) {
+  FakeStream(fake::Answer answer, const HttpGetOptions& options) : a_(std::move(answer)) {
+    const std::int64_t from = options.rangeFrom;
+    const std::int64_t size = static_cast<std::int64_t>(a_.body.size());
+    const bool validatorHolds = !a_.honourIfRange || options.ifRange.empty() || options.ifRange == Header(L"ETag");
+    if (from > 0 && from < size && a_.honourRange && validatorHolds && a_.status == 200) {
       a_.status = 206;
-      const auto skip = static_cast<std::size_t>(std::min<std::int64_t>(rangeFrom, a_.body.size()));
-      a_.body.erase(0, skip);
-      if (a_.breakAfter >= 0) a_.breakAfter = std::max<std::int64_t>(0, a_.breakAfter - rangeFrom);
+      a_.headers.emplace_back(L"Content-Range", L"bytes " + std::to_wstring(from) + L"-" + std::to_wstring(size - 1) +
+                                                     L"/" + std::to_wstring(size));
+      a_.body.erase(0, static_cast<std::size_t>(from));
+      if (a_.breakAfter >= 0) a_.breakAfter = std::max<std::int64_t>(0, a_.breakAfter - from);
     }
   }
 
   int Status() const override { return a_.status; }
   std::int64_t ContentLength() const override {
-    return a_.announceLength ? static_cast<std::int64_t>(a_.body.size()) : -1;
+    return a_.announceLength ? static_cast<std::int64_t>(a_.body.size()) + a_.lengthShift : -1;
+  }
+  std::wstring Header(const std::wstring& name) const override {
+    for (const auto& [n, v] : a_.headers)
+      if (SameName(n, name)) return v;
+    return {};
   }
 
   long Read(std::uint8_t* buffer, std::size_t size) override {
@@ -126,7 +142,7 @@ class FakeStream : public HttpStream {
 std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOptions& options) {
   fake::Answer a = fake::Take(url, options);
   if (a.unreachable) return nullptr;
-  return std::make_unique<FakeStream>(std::move(a), options.rangeFrom);
+  return std::make_unique<FakeStream>(std::move(a), options);
 }
 
 }  // namespace net

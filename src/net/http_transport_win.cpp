@@ -54,6 +54,18 @@ class WinHttpStream : public HttpStream {
 
   int Status() const override { return status_; }
   std::int64_t ContentLength() const override { return length_; }
+  std::wstring Header(const std::wstring& name) const override {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CUSTOM, name.c_str(), WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CUSTOM, name.c_str(), value.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX))
+      return {};
+    value.resize(size / sizeof(wchar_t));
+    return value;
+  }
 
   long Read(std::uint8_t* buffer, std::size_t size) override {
     DWORD got = 0;
@@ -113,7 +125,10 @@ std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOp
 
   std::wstring headers;
   if (options.acceptJson) headers += L"Accept: application/json\r\n";
-  if (options.rangeFrom > 0) headers += L"Range: bytes=" + std::to_wstring(options.rangeFrom) + L"-\r\n";
+  if (options.rangeFrom > 0) {
+    headers += L"Range: bytes=" + std::to_wstring(options.rangeFrom) + L"-\r\n";
+    if (!options.ifRange.empty()) headers += L"If-Range: " + options.ifRange + L"\r\n";
+  }
   if (!WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                           static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.get(), nullptr))

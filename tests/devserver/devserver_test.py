@@ -1,5 +1,6 @@
 """The development server's own behaviour: lookup answers, request log, package faults."""
 
+import email.utils
 import http.client
 import json
 import os
@@ -27,6 +28,7 @@ class DevServerTest(unittest.TestCase):
         root = pathlib.Path(cls.dir.name)
         (root / "files").mkdir()
         (root / "files" / "package.zip").write_bytes(b"PK" + bytes(range(256)) * 40)
+        (root / "files" / "package-v2.zip").write_bytes(b"PK" + bytes(range(255, -1, -1)) * 40)
         (root / "secret.txt").write_text("outside")
         port_file = root / "port"
         cls.log_file = root / "requests.log"
@@ -134,6 +136,67 @@ class DevServerTest(unittest.TestCase):
         status, headers, _ = self.get("/blob/10")
         self.assertEqual(status, 302)
         self.assertEqual(headers["Location"], "http://localhost:%d/blob/10" % self.port)
+
+    def test_validators_follow_http_and_each_resume_fault_breaks_one_rule(self):
+        files = pathlib.Path(self.dir.name) / "files"
+        v1, v2 = (files / "package.zip").read_bytes(), (files / "package-v2.zip").read_bytes()
+        total = len(v1)
+        status, headers, _ = self.get("/files/package.zip")
+        etag, modified = headers["ETag"], headers["Last-Modified"]
+        self.assertRegex(etag, r'^"[0-9a-f]{16}"$')
+        # A strong date: well before the answer's own Date.
+        self.assertGreaterEqual((email.utils.parsedate_to_datetime(headers["Date"]) -
+                                 email.utils.parsedate_to_datetime(modified)).total_seconds(), 60)
+        rest = "bytes 100-%d/%d" % (total - 1, total)
+        cases = [
+            # settings, If-Range, expected status, Content-Range, body
+            ("", etag, 206, rest, v1[100:]),
+            ("", modified, 206, rest, v1[100:]),
+            ("", '"other"', 200, None, v1),
+            ("", "Mon, 01 Jan 2001 00:00:00 GMT", 200, None, v1),
+            ("ignore_if_range=1", '"other"', 206, rest, v1[100:]),
+            ("range_from_zero=1", etag, 206, "bytes 0-%d/%d" % (total - 1, total), v1),
+            ("wrong_total=1", etag, 206, "bytes 100-%d/%d" % (total - 1, total + 1), v1[100:]),
+            ("etag_changes=1", etag, 200, None, v1),
+        ]
+        for settings, if_range, want_status, want_range, want_body in cases:
+            with self.subTest(settings=settings, if_range=if_range):
+                self.get("/_control/reset")
+                if settings:
+                    self.set(settings)
+                status, headers, body = self.get("/files/package.zip", {"Range": "bytes=100-", "If-Range": if_range})
+                self.assertEqual((status, headers["Content-Range"], body), (want_status, want_range, want_body))
+
+        self.get("/_control/reset")
+        self.set("etag_changes=1")
+        tags = {self.get("/files/package.zip")[1]["ETag"] for _ in range(3)}
+        self.assertEqual(len(tags), 3)
+        self.assertIsNone(self.get("/files/package.zip")[1]["Last-Modified"])
+
+        self.get("/_control/reset")
+        self.set("no_validators=1")
+        headers = self.get("/files/package.zip")[1]
+        self.assertEqual((headers["ETag"], headers["Last-Modified"]), (None, None))
+
+        self.get("/_control/reset")
+        self.set("next_package=package-v2.zip")
+        first = self.get("/files/package.zip")
+        second = self.get("/files/package.zip", {"Range": "bytes=100-", "If-Range": first[1]["ETag"]})
+        self.assertEqual(first[2], v1)
+        self.assertEqual((second[0], second[2]), (200, v2))
+        self.assertNotEqual(first[1]["ETag"], second[1]["ETag"])
+
+        self.get("/_control/reset")
+        self.set("extra_bytes=7")
+        conn = socket.create_connection(("127.0.0.1", self.port), timeout=5)
+        conn.sendall(b"GET /files/package.zip HTTP/1.0\r\n\r\n")
+        raw = b""
+        while chunk := conn.recv(65536):
+            raw += chunk
+        conn.close()
+        head, _, body = raw.partition(b"\r\n\r\n")
+        self.assertIn(b"Content-Length: %d\r\n" % total, head + b"\r\n")
+        self.assertEqual(body, v1 + b"\xA5" * 7)
 
     def test_stall_holds_the_body_back(self):
         self.set("stall_at=100&stall_seconds=5")

@@ -336,6 +336,40 @@ def download_resumed(run: Run):
     check((run.install_dir() / "data/blob.bin").stat().st_size == 300000, "the large file arrived whole")
 
 
+def installed_version(run: Run) -> str | None:
+    """Which version of the demo package the install folder holds: "v1", "v2", or None when its
+    data files match neither (or are missing)."""
+    d = run.install_dir()
+    for version, tree in (("v1", "tree"), ("v2", "tree-v2")):
+        source = run.build / "demo" / tree
+        if all((d / rel).is_file() and (d / rel).read_bytes() == (source / rel).read_bytes()
+               for rel in ("data/blob.bin", "data/readme.txt", "Orvatte.exe")):
+            return version
+    return None
+
+
+def resume(settings: dict, version: str | None, requests: int):
+    """A download dropped at 150000 bytes whose resume meets a server that changed the package or
+    breaks HTTP's range rules: the installed files are exactly one version of the package, or the
+    install fails with download_zip_fail and nothing is installed."""
+    def scenario(run: Run):
+        run.server.set(**{"drop_at": 150000, **settings})
+        exe = run.place_installer()
+        code = run.run_to_end(exe, "astart")
+        downloads = [line for line in run.server.log() if line.startswith("/files/")]
+        check(len(downloads) == requests, f"{requests} package requests: {downloads}")
+        if version is None:
+            check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
+            fails = [r for r in run.reports() if r.startswith("/api/report/install_fail")]
+            check(len(fails) == 1 and param(fails[0], "reason") == "download_zip_fail",
+                  f"install_fail reason=download_zip_fail: {fails}")
+            check(not (run.install_dir() / "Orvatte.exe").exists(), "nothing installed")
+        else:
+            check(code == EXIT["installed"], f"exit code {code} = installed")
+            check(installed_version(run) == version, f"installed files are exactly package {version}")
+    return scenario
+
+
 def embedded_package(run: Run):
     exe = run.place_installer(exe="installer-embedded.exe")
     code = run.run_to_end(exe, "astart")
@@ -430,6 +464,15 @@ SCENARIOS = {
     # A 300 is not followed by WinHTTP; its body is not the package, so it fails too.
     "fail_package_300": failure({"pkg_status": "300"}, "download_zip_fail", "download_zip_fail"),
     "download_resumed": download_resumed,
+    # The package changed between the two requests: the server honours If-Range with the new
+    # whole file, or ignores it and its 206 carries the new ETag.
+    "resume_package_changed": resume({"next_package": "package-v2.zip"}, "v2", 2),
+    "resume_if_range_ignored": resume({"next_package": "package-v2.zip", "ignore_if_range": 1}, "v2", 3),
+    "resume_etag_changes": resume({"etag_changes": 1, "ignore_if_range": 1}, "v1", 3),
+    "resume_206_from_zero": resume({"range_from_zero": 1}, "v1", 3),
+    "resume_wrong_total": resume({"wrong_total": 1}, "v1", 3),
+    "resume_longer_body": resume({"extra_bytes": 4096, "drop_at": -1}, "v1", 1),
+    "resume_refused_every_time": resume({"range_from_zero": 1, "drop_times": 10}, None, 4),
     "fail_damaged_package": failure({"package": "damaged.zip"}, "unzip_failed", "unzip_failed"),
     "fail_server_down": failure({}, "url_empty", "url_empty", server_down=True),
     "fail_unattended_install_end": unattended_failure,

@@ -133,11 +133,13 @@ TEST_F(DownThreadTest, AStallIsNotResumed) {
 
 TEST_F(DownThreadTest, ABrokenTransferIsResumedWithARangeRequest) {
   const std::string body = Pattern(500000);
-  net::fake::Answer first{200, body};
+  net::fake::Answer whole{200, body};
+  whole.headers = {{L"ETag", L"\"v1\""}};
+  net::fake::Answer first = whole;
   first.breakAfter = 123457;
-  net::fake::Answer second{200, body};
+  net::fake::Answer second = whole;
   second.breakAfter = 300001;
-  net::fake::SetAnswers(L"/files/p.zip", {first, second, {200, body}});
+  net::fake::SetAnswers(L"/files/p.zip", {first, second, whole});
   const auto file = dir_ / "p.zip";
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
@@ -147,8 +149,118 @@ TEST_F(DownThreadTest, ABrokenTransferIsResumedWithARangeRequest) {
   EXPECT_EQ(requests[0].rangeFrom, 0);
   EXPECT_EQ(requests[1].rangeFrom, 123457);
   EXPECT_EQ(requests[2].rangeFrom, 300001);
+  EXPECT_EQ(requests[2].ifRange, L"\"v1\"");
   EXPECT_EQ(d.begins.size(), 1u);
   EXPECT_EQ(d.works.back(), 500000);
+}
+
+// Two versions of one package, the same size: a resumed download must give exactly one of them.
+struct ResumeCase {
+  const char* name;
+  std::vector<net::fake::Answer> answers;
+  std::int64_t code;
+  const std::string* content;                // nullptr: no file is left
+  std::vector<std::int64_t> ranges;          // rangeFrom of each request, in order
+  std::wstring resumeValidator;              // If-Range of the second request
+};
+
+TEST_F(DownThreadTest, AResumeContinuesOnlyTheSameBodyFromTheExactByte) {
+  using net::fake::Answer;
+  const std::string v1 = Pattern(300000);
+  std::string v2 = v1;
+  for (std::size_t i = 150000; i < v2.size(); ++i) v2[i] = static_cast<char>(v2[i] ^ 0x5A);
+  const std::wstring kLastModified = L"Sun, 06 Nov 1994 08:49:37 GMT";
+  auto version = [](const std::string& body, std::vector<std::pair<std::wstring, std::wstring>> headers) {
+    Answer a{200, body};
+    a.headers = std::move(headers);
+    return a;
+  };
+  auto broken = [](Answer a, std::int64_t at) {
+    a.breakAfter = at;
+    return a;
+  };
+  auto partial = [](const std::string& body, std::int64_t from, const std::wstring& range,
+                    std::vector<std::pair<std::wstring, std::wstring>> headers) {
+    Answer a{206, body.substr(static_cast<std::size_t>(from))};
+    a.honourRange = false;
+    a.headers = std::move(headers);
+    a.headers.emplace_back(L"Content-Range", range);
+    return a;
+  };
+  const Answer a1 = version(v1, {{L"ETag", L"\"a\""}});
+  const Answer b1 = version(v2, {{L"ETag", L"\"b\""}});
+  Answer b1IgnoresIfRange = b1;
+  b1IgnoresIfRange.honourIfRange = false;
+  const Answer dated = version(v1, {{L"Last-Modified", kLastModified}, {L"Date", L"Mon, 07 Nov 1994 08:49:37 GMT"}});
+  const Answer sameSecond = version(v1, {{L"Last-Modified", kLastModified}, {L"Date", kLastModified}});
+  const Answer weak = version(v1, {{L"ETag", L"W/\"a\""},
+                                   {L"Last-Modified", kLastModified},
+                                   {L"Date", L"Mon, 07 Nov 1994 08:49:37 GMT"}});
+  const Answer plain = version(v1, {});
+  Answer longer = a1;
+  longer.lengthShift = -10;  // announces 10 bytes fewer than it sends
+  Answer shorter = a1;
+  shorter.lengthShift = 10;  // announces 10 bytes more, then ends without an error
+  Answer noLength = plain;
+  noLength.announceLength = false;
+  Answer noLengthUnbroken = noLength;
+  noLengthUnbroken.breakAfter = -1;
+  const Answer fromZero = partial(v1, 0, L"bytes 0-299999/300000", {{L"ETag", L"\"a\""}});
+  const Answer wrongTotal = partial(v1, 100000, L"bytes 100000-299999/400000", {{L"ETag", L"\"a\""}});
+  const Answer unknownTotal = partial(v1, 100000, L"bytes 100000-299999/*", {{L"ETag", L"\"a\""}});
+  Answer wrongLength = partial(v1, 100000, L"bytes 100000-299999/300000", {{L"ETag", L"\"a\""}});
+  wrongLength.lengthShift = 1;
+  const Answer otherTag = partial(v2, 100000, L"bytes 100000-299999/300000", {{L"ETag", L"\"b\""}});
+  Answer firstIsPartial = partial(v1, 0, L"bytes 0-299999/300000", {{L"ETag", L"\"a\""}});
+
+  const std::int64_t ok = 200, failed = net::kDownloadFailed;
+  const ResumeCase cases[] = {
+      {"strong ETag: resumed with If-Range", {broken(a1, 100000), a1}, ok, &v1, {0, 100000}, L"\"a\""},
+      {"Last-Modified a day before Date: resumed with it", {broken(dated, 100000), dated}, ok, &v1, {0, 100000},
+       kLastModified},
+      {"Last-Modified in the second of Date is weak: started again", {broken(sameSecond, 100000), sameSecond}, ok,
+       &v1, {0, 0}, L""},
+      {"weak ETag, even beside a strong date: started again", {broken(weak, 100000), weak}, ok, &v1, {0, 0}, L""},
+      {"no validator: started again", {broken(plain, 100000), plain}, ok, &v1, {0, 0}, L""},
+      {"changed on the server: its 200 replaces the part", {broken(a1, 100000), b1}, ok, &v2, {0, 100000}, L"\"a\""},
+      {"changed, If-Range ignored: the other tag's 206 is refused", {broken(a1, 100000), b1IgnoresIfRange, b1}, ok,
+       &v2, {0, 100000, 0}, L"\"a\""},
+      {"206 with another ETag", {broken(a1, 100000), otherTag, a1}, ok, &v1, {0, 100000, 0}, L"\"a\""},
+      {"206 from byte 0 instead of the offset", {broken(a1, 100000), fromZero, a1}, ok, &v1, {0, 100000, 0}, L"\"a\""},
+      {"206 with another total", {broken(a1, 100000), wrongTotal, a1}, ok, &v1, {0, 100000, 0}, L"\"a\""},
+      {"206 with an unknown total", {broken(a1, 100000), unknownTotal, a1}, ok, &v1, {0, 100000, 0}, L"\"a\""},
+      {"206 whose length disagrees with its range", {broken(a1, 100000), wrongLength, a1}, ok, &v1, {0, 100000, 0},
+       L"\"a\""},
+      {"206 to a request without a range", {firstIsPartial}, failed, nullptr, {0}, L""},
+      {"more bytes than announced: started again", {longer, a1}, ok, &v1, {0, 0}, L""},
+      {"more bytes than announced on every attempt", {longer}, failed, nullptr, {0, 0, 0, 0}, L""},
+      {"fewer bytes than announced on every attempt", {shorter}, failed, nullptr, {0, 300000, 300000, 300000},
+       L"\"a\""},
+      {"refused on every resume", {broken(a1, 100000), fromZero, broken(a1, 100000), fromZero}, failed, nullptr,
+       {0, 100000, 0, 100000}, L"\"a\""},
+      {"no length: a break is not resumed", {broken(noLength, 100000), noLengthUnbroken}, ok, &v1, {0, 0}, L""},
+  };
+  for (const auto& c : cases) {
+    net::fake::Reset();
+    net::fake::SetAnswers(L"/files/p.zip", c.answers);
+    const auto file = dir_ / "p.zip";
+    const Download d = Run(file);
+    EXPECT_EQ(d.code, c.code) << c.name;
+    if (c.content) {
+      EXPECT_TRUE(ReadAll(file) == *c.content) << c.name;
+      ASSERT_FALSE(d.works.empty()) << c.name;
+      EXPECT_EQ(d.works.back(), static_cast<std::int64_t>(c.content->size())) << c.name;
+    } else {
+      EXPECT_FALSE(fs::exists(file)) << c.name;
+    }
+    std::vector<std::int64_t> ranges;
+    for (const auto& r : net::fake::Requests()) ranges.push_back(r.rangeFrom);
+    EXPECT_EQ(ranges, c.ranges) << c.name;
+    const auto requests = net::fake::Requests();
+    if (requests.size() > 1) {
+      EXPECT_EQ(requests[1].ifRange, c.resumeValidator) << c.name;
+    }
+  }
 }
 
 TEST_F(DownThreadTest, AServerThatIgnoresTheRangeIsReadFromTheStartAgain) {

@@ -108,12 +108,20 @@ TEST_F(DownWineTest, ServerBehavioursThatStillDeliverTheWholeBody) {
   struct Case {
     const wchar_t* settings;
     std::uint64_t size;
-    std::size_t requests;    // as the server saw them
-    std::int64_t announced;  // work begin's total
+    std::size_t requests;              // as the server saw them
+    std::vector<std::int64_t> begins;  // work begin's totals: one for each body started from byte 0
   } cases[] = {
-      {L"drop_at=100000&drop_times=2", 1000000, 3, 1000000},  // resumed twice with a range
-      {L"redirect_host=localhost", 70000, 2, 70000},
-      {L"no_length=1", 150000, 1, 0},
+      {L"drop_at=100000&drop_times=2", 1000000, 3, {1000000}},  // resumed twice with a range
+      {L"redirect_host=localhost", 70000, 2, {70000}},
+      {L"no_length=1", 150000, 1, {0}},
+      // Resumes that must not continue the first body: each starts over from byte 0.
+      {L"drop_at=100000&no_validators=1", 1000000, 2, {1000000, 1000000}},
+      {L"drop_at=100000&etag_changes=1", 1000000, 2, {1000000, 1000000}},  // the server's 200
+      {L"drop_at=100000&etag_changes=1&ignore_if_range=1", 1000000, 3, {1000000, 1000000}},
+      {L"drop_at=100000&range_from_zero=1", 1000000, 3, {1000000, 1000000}},
+      {L"drop_at=100000&wrong_total=1", 1000000, 3, {1000000, 1000000}},
+      // Bytes beyond the announced length are not part of the body.
+      {L"extra_bytes=5000", 150000, 1, {150000}},
   };
   for (const auto& c : cases) {
     DevServerControl(L"reset");
@@ -123,8 +131,17 @@ TEST_F(DownWineTest, ServerBehavioursThatStillDeliverTheWholeBody) {
     EXPECT_EQ(o.code, 200) << c.settings;
     EXPECT_TRUE(IsBlob(file, c.size)) << c.settings;
     EXPECT_EQ(DevServerLog().size(), c.requests) << c.settings;
-    EXPECT_EQ(o.begins, std::vector<std::int64_t>{c.announced}) << c.settings;
+    EXPECT_EQ(o.begins, c.begins) << c.settings;
   }
+}
+
+TEST_F(DownWineTest, AResumeRefusedEveryTimeFailsWithinTheRetryBudget) {
+  Set(L"drop_at=100000&drop_times=10&range_from_zero=1");
+  const auto file = dir_ / L"p.zip";
+  const Outcome o = Run(base_ + L"/blob/1000000", file);
+  EXPECT_EQ(o.code, net::kDownloadFailed);
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(DevServerLog().size(), 1u + net::TDownThread::kResumeAttempts);
 }
 
 TEST_F(DownWineTest, AStallEndsTheTransfer) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "net/http_transport.h"
 #include "net/http_utils.h"
 #include "support/devserver.h"
 #include "support/pump.h"
@@ -69,6 +70,39 @@ TEST_F(HttpWineTest, SendsTheQueryExactlyAcceptsJsonAndNamesNoAgent) {
   const auto log = DevServerLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], L"/api/report/install?soft_id=a_b&curr_ver=1.0&proc=&kid=7");
+}
+
+TEST_F(HttpWineTest, ARangeWithIfRangeGoesOutAndResponseHeadersComeBack) {
+  net::HttpGetOptions options;
+  auto whole = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  ASSERT_TRUE(whole);
+  const std::wstring etag = whole->Header(L"ETag");
+  EXPECT_EQ(etag, L"\"blob-5000\"");
+  EXPECT_EQ(whole->Header(L"etag"), etag);  // names in any letter case
+  EXPECT_EQ(whole->Header(L"No-Such-Header"), L"");
+  EXPECT_FALSE(whole->Header(L"Last-Modified").empty());
+
+  options.rangeFrom = 1000;
+  options.ifRange = etag;
+  auto rest = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  ASSERT_TRUE(rest);
+  EXPECT_EQ(rest->Status(), 206);
+  EXPECT_EQ(rest->Header(L"Content-Range"), L"bytes 1000-4999/5000");
+  EXPECT_EQ(rest->ContentLength(), 4000);
+
+  options.ifRange = L"\"old\"";
+  auto changed = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->Status(), 200);
+  EXPECT_EQ(changed->ContentLength(), 5000);
+
+  options.rangeFrom = 0;  // If-Range goes out only with a range
+  auto echo = net::OpenHttpGet(base_ + L"/test/headers", options);
+  ASSERT_TRUE(echo);
+  std::string headers(4096, '\0');
+  headers.resize(static_cast<std::size_t>(echo->Read(reinterpret_cast<std::uint8_t*>(headers.data()), headers.size())));
+  EXPECT_EQ(headers.find("If-Range"), std::string::npos) << headers;
+  EXPECT_EQ(headers.find("Range"), std::string::npos) << headers;
 }
 
 TEST_F(HttpWineTest, UnreachablePortFailsWithinTheConnectTimeout) {
