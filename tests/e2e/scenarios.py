@@ -355,7 +355,14 @@ def resume(settings: dict, version: str | None, requests: int):
     def scenario(run: Run):
         run.server.set(**{"drop_at": 150000, **settings})
         exe = run.place_installer()
-        code = run.run_to_end(exe, "astart")
+        if version is None:
+            proc = run.prefix.start(exe, "astart")
+            wait_for(lambda: any(r.startswith("/api/report/install_fail") for r in run.reports()), 120)
+            time.sleep(2)
+            run.shot("message")
+            code = confirm_message_until_exit(run, proc)
+        else:
+            code = run.run_to_end(exe, "astart")
         downloads = [line for line in run.server.log() if line.startswith("/files/")]
         check(len(downloads) == requests, f"{requests} package requests: {downloads}")
         if version is None:
