@@ -7,13 +7,16 @@
 include_guard(GLOBAL)
 
 set(INSTALLER_PRODUCT_DIR "${CMAKE_SOURCE_DIR}/resources/product" CACHE PATH "Folder of the product to build an installer for")
+# The shipped product, which the tests embed whatever product this build tree is for.
+set(INSTALLER_SHIPPED_PRODUCT_DIR "${CMAKE_SOURCE_DIR}/resources/product")
+find_program(INSTALLER_PYTHON python3 REQUIRED)
 
 # installer_product_files(<out-var> <folder>): the embedded files of a product folder, sorted.
 function(installer_product_files out folder)
   file(GLOB files CONFIGURE_DEPENDS "${folder}/*.json" "${folder}/*.png" "${folder}/*.zip" "${folder}/*.lang")
   list(SORT files)
   if(NOT EXISTS "${folder}/configfile.json")
-    message(FATAL_ERROR "${folder} has no configfile.json")
+    message(FATAL_ERROR "${folder} has no configfile.json; docs/maker.md describes a product folder")
   endif()
   set(${out} "${files}" PARENT_SCOPE)
 endfunction()
@@ -76,6 +79,7 @@ endfunction()
 # host build (which takes the place of the product folder's table linked through the system module).
 function(installer_embed_product target folder)
   installer_product_files(files "${folder}")
+  installer_check_product(${target} "${folder}")
   if(WIN32)
     installer_resource_entries(entries "${folder}")
     set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_files.rc")
@@ -87,4 +91,27 @@ function(installer_embed_product target folder)
     installer_resource_table("${cpp}" "${folder}")
     target_sources(${target} PRIVATE "${cpp}")
   endif()
+endfunction()
+
+# installer_check_product(<target> <folder>): before <target> is built, tools/check_product.py checks
+# the folder; its errors (bad JSON, unknown or missing keys, unreadable values, broken pictures) stop
+# the build with the whole list, its warnings (pictures of another size, files never read) are
+# printed. One check per folder and build tree, run again whenever a file of the folder changes.
+function(installer_check_product target folder)
+  get_filename_component(folder "${folder}" ABSOLUTE)
+  string(MD5 id "${folder}")
+  string(SUBSTRING "${id}" 0 12 id)
+  set(check "product_check_${id}")
+  if(NOT TARGET ${check})
+    set(stamp "${CMAKE_BINARY_DIR}/product-checks/${id}.checked")
+    file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/product-checks")
+    file(GLOB inputs LIST_DIRECTORIES false CONFIGURE_DEPENDS "${folder}/*")
+    add_custom_command(OUTPUT "${stamp}"
+      COMMAND "${INSTALLER_PYTHON}" "${CMAKE_SOURCE_DIR}/tools/check_product.py" "${folder}"
+      COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
+      DEPENDS ${inputs} "${CMAKE_SOURCE_DIR}/tools/check_product.py" "${CMAKE_SOURCE_DIR}/resources/pictures.json"
+      COMMENT "Checking the product folder ${folder}" VERBATIM)
+    add_custom_target(${check} DEPENDS "${stamp}")
+  endif()
+  add_dependencies(${target} ${check})
 endfunction()

@@ -135,7 +135,7 @@ void TFrmCommInst::startUp() {
     const std::wstring installed = sys::GetInstalledExePath(config.SoftId);
     if (!installed.empty() &&
         view_.ShowCheckIfInstalled(L"检测到计算机中已存在此软件，是否为您更新到最新版本？") == kOpenInstalledResult) {
-      sys::RunProgram(installed, sys::kSwShowNormal);
+      sys::RunProgram(installed, sys::kSwShowNormal, sys::ProgramFolder(installed));
       view_.HideAtStart();
       quit(ExitCode::kOpenedInstalled);
       return;

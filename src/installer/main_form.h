@@ -39,7 +39,6 @@ inline constexpr int kDownloadFailed = -1;
 inline constexpr int kCollapsedHeight = 408;
 inline constexpr int kExpandedHeight = 484;
 
-inline constexpr wchar_t kPackagePassword[] = L"402615";
 inline constexpr wchar_t kUninstallerName[] = L"unin.exe";
 inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
 

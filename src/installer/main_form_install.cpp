@@ -4,11 +4,13 @@
 
 #include <optional>
 
+#include "common/stored_string.h"
 #include "common/strings.h"
 #include "installer/companion.h"
 #include "installer/config_file.h"
 #include "installer/file_digest.h"
 #include "installer/install_rules.h"
+#include "installer/package_password.h"
 #include "net/api.h"
 #include "net/down_thread.h"
 #include "zip/unzip_package.h"
@@ -129,7 +131,8 @@ void TFrmCommInst::install() {
   }
   // The chosen folder may not exist yet when the user picked its parent with "更改目录".
   sys::ForceDirectories(FTargetDir);
-  if (!zip::UnzipPackage(zipFile, FTargetDir, kPackagePassword, [this](int percent) { unzipPercentDone(percent); })) {
+  if (!zip::UnzipPackage(zipFile, FTargetDir, common::DecodeStoredString(kStoredPackagePassword),
+                         [this](int percent) { unzipPercentDone(percent); })) {
     fail(FatalFailure::kUnzipFailed);
     return;
   }
@@ -243,14 +246,14 @@ void TFrmCommInst::writeInstallInfo() {
 
   for (const std::wstring* dll : {&config.RegDllName, &config.RegDllName2, &config.RegDllName3}) {
     if (dll->empty()) continue;
-    view_.ShellOpen(L"regsvr32.exe", L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", sys::kSwHide, false);
+    view_.ShellOpen(L"regsvr32.exe", L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", L"", sys::kSwHide, false);
   }
 
   if (config.RunAtStartup) {
     if (config.StartupByService) {
       if (config.ServiceName.empty()) view_.ShowMessageBox(kServiceNameMissing);
-      const std::wstring programFolder = mainProg.substr(0, mainProg.find_last_of(L"\\/") + 1);
-      sys::InstallService(config.ServiceName, config.ServiceDisplayName, programFolder + config.ServiceExeFileName);
+      sys::InstallService(config.ServiceName, config.ServiceDisplayName,
+                          sys::ProgramFolder(mainProg) + L"\\" + config.ServiceExeFileName);
       sys::StartServiceByName(config.ServiceName);
     } else {
       sys::SetRunAtStartup(config.SoftId, true, mainProg);
@@ -258,13 +261,14 @@ void TFrmCommInst::writeInstallInfo() {
   }
 
   if (const std::optional<std::wstring> companion = CompanionFileFor(config.SoftId)) {
-    view_.ShellOpen(FTargetDir + L"\\" + *companion, L"asso", sys::kSwShowNormal, true);
+    const std::wstring program = FTargetDir + L"\\" + *companion;
+    view_.ShellOpen(program, L"asso", sys::ProgramFolder(program), sys::kSwShowNormal, true);
   }
 
   sys::WriteUninstallInfo(config.SoftId, config.ShortcutName, mainProg, FTargetDir, config.Version, L" ");
 
   for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
-    if (!bat->empty()) sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide);
+    if (!bat->empty()) sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide, FTargetDir);
   }
 }
 
@@ -288,10 +292,12 @@ void TFrmCommInst::startInstalledProgram() {
   }
 
   std::uint32_t error = 0;
-  // Quoted, so that a folder with blanks cannot make the system start another program.
-  sys::CloseProcessHandle(sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, L"", false));
+  // Quoted, so that a folder with blanks cannot make the system start another program; started in
+  // its own folder, as StartProgramWithArgs does, so that it finds its files by relative path.
+  const std::wstring folder = sys::ProgramFolder(mainProg);
+  sys::CloseProcessHandle(sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, folder, false));
   if (error > 0) {
-    const std::intptr_t shell = view_.ShellOpen(mainProg, argument, sys::kSwShowNormal, false);
+    const std::intptr_t shell = view_.ShellOpen(mainProg, argument, folder, sys::kSwShowNormal, false);
     error = shell > 31 ? 0 : static_cast<std::uint32_t>(shell);
   }
   if (error >= 1 && error <= 512) {

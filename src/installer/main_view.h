@@ -83,10 +83,11 @@ class MainView {
   virtual void ShowMessageBox(const std::wstring& text) = 0;  // standard box, application title as caption
   virtual bool AskYesNo(const std::wstring& caption, const std::wstring& text) = 0;  // system Yes/No box
   virtual std::optional<std::wstring> BrowseForFolder(const std::wstring& title) = 0;  // nothing when cancelled
-  // Opens file through the shell ("open") with parameters, no working folder and the show state
-  // (SW_ value), owned by the window when ownedByWindow; the shell's result (above 32 on success).
-  virtual std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
-                                  bool ownedByWindow) = 0;
+  // Opens file through the shell ("open") with parameters, in the working folder directory (none
+  // when empty) and the show state (SW_ value), owned by the window when ownedByWindow; the shell's
+  // result (above 32 on success).
+  virtual std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters,
+                                  const std::wstring& directory, int showCmd, bool ownedByWindow) = 0;
 };
 
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;

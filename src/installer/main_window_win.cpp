@@ -187,11 +187,11 @@ std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& tit
   return std::wstring(path);
 }
 
-std::intptr_t TMainWindow::ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
-                                     bool ownedByWindow) {
+std::intptr_t TMainWindow::ShellOpen(const std::wstring& file, const std::wstring& parameters,
+                                     const std::wstring& directory, int showCmd, bool ownedByWindow) {
   return reinterpret_cast<std::intptr_t>(ShellExecuteW(ownedByWindow ? window_.Handle() : nullptr, L"open", file.c_str(),
-                                                       parameters.empty() ? nullptr : parameters.c_str(), nullptr,
-                                                       showCmd));
+                                                       parameters.empty() ? nullptr : parameters.c_str(),
+                                                       directory.empty() ? nullptr : directory.c_str(), showCmd));
 }
 
 }  // namespace installer

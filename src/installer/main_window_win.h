@@ -53,8 +53,8 @@ class TMainWindow : public MainView {
   void ShowMessageBox(const std::wstring& text) override;
   bool AskYesNo(const std::wstring& caption, const std::wstring& text) override;
   std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
-  std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
-                          bool ownedByWindow) override;
+  std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, const std::wstring& directory,
+                          int showCmd, bool ownedByWindow) override;
 
  private:
   ui::TControl& Control(Ctl control);

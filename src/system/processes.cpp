@@ -25,6 +25,11 @@ bool ExeNameMatches(std::wstring_view processExeName, std::wstring_view exeName)
   return AsciiUpper(Trimmed(processExeName)) == AsciiUpper(exeName);
 }
 
+std::wstring ProgramFolder(std::wstring_view program) {
+  const std::size_t slash = program.find_last_of(L"\\/");
+  return slash == std::wstring_view::npos ? std::wstring() : std::wstring(program.substr(0, slash));
+}
+
 std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
   std::wstring line;
   line.append(L"\"").append(program).append(L"\" \"").append(argument).append(L"\" ").append(extra);

@@ -34,9 +34,13 @@ std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wst
 std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
 // The command line that StartProgramWithArgs passes.
 std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
-// ShellExecuteW(no owner, "open", file, no parameters, no folder, showCmd); the shell's result
-// (above 32 on success).
-std::intptr_t RunProgram(std::wstring_view file, int showCmd);
+// The folder of a program's path without its trailing separator: the working folder that every
+// start of an installed program gets, so that it finds its files by relative path. Empty for a
+// bare name.
+std::wstring ProgramFolder(std::wstring_view program);
+// ShellExecuteW(no owner, "open", file, no parameters, directory or none when empty, showCmd); the
+// shell's result (above 32 on success).
+std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory);
 // Opens url with the shell, maximised.
 void OpenWebPage(std::wstring_view url);
 

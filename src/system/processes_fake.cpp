@@ -63,20 +63,18 @@ std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wst
 }
 
 std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
-  const std::wstring application(program);
-  const std::size_t slash = application.find_last_of(L"\\/");
   std::uint32_t ignored = 0;
-  return Record({Token::Inherited, application, ProgramArgsCommandLine(program, argument, extra),
-                 slash == std::wstring::npos ? L"" : application.substr(0, slash), 5, false},
+  return Record({Token::Inherited, std::wstring(program), ProgramArgsCommandLine(program, argument, extra),
+                 ProgramFolder(program), 5, false},
                 ignored);
 }
 
-std::intptr_t RunProgram(std::wstring_view file, int showCmd) {
+std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
   std::uint32_t error = 0;
-  return Record({Token::Shell, std::wstring(file), L"", L"", showCmd, false}, error) != 0 ? 42 : 2;
+  return Record({Token::Shell, std::wstring(file), L"", std::wstring(directory), showCmd, false}, error) != 0 ? 42 : 2;
 }
 
-void OpenWebPage(std::wstring_view url) { RunProgram(url, kSwShowMaximized); }
+void OpenWebPage(std::wstring_view url) { RunProgram(url, kSwShowMaximized, L""); }
 
 std::intptr_t OpenProcessByName(std::wstring_view exeName) {
   const auto& running = Processes().running;

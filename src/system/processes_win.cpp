@@ -106,8 +106,7 @@ std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wst
 std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
   std::wstring line = ProgramArgsCommandLine(program, argument, extra);
   const std::wstring application(program);
-  const std::size_t slash = application.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : application.substr(0, slash);
+  const std::wstring folder = ProgramFolder(program);
   STARTUPINFOW startup = StartupInfo(SW_SHOW);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
@@ -118,12 +117,14 @@ std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view 
   return reinterpret_cast<std::intptr_t>(process.hProcess);
 }
 
-std::intptr_t RunProgram(std::wstring_view file, int showCmd) {
+std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
   const std::wstring path(file);
-  return reinterpret_cast<std::intptr_t>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, showCmd));
+  const std::wstring folder(directory);
+  return reinterpret_cast<std::intptr_t>(
+      ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), showCmd));
 }
 
-void OpenWebPage(std::wstring_view url) { RunProgram(url, SW_SHOWMAXIMIZED); }
+void OpenWebPage(std::wstring_view url) { RunProgram(url, SW_SHOWMAXIMIZED, L""); }
 
 std::intptr_t OpenProcessByName(std::wstring_view exeName) {
   const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0));

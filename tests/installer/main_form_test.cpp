@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string_view>
 
 #include "common/crypto.h"
 #include "common/text.h"
 #include "installer/config_file.h"
 #include "net/http_fake.h"
+#include "package_password_plain.h"
 #include "recording_view.h"
 #include "support/pump.h"
 #include "system/files.h"
@@ -137,7 +139,10 @@ class MainFormTest : public ::testing::Test {
     std::ofstream(src / "Orvatte.exe") << "main program";
     std::ofstream(src / "data" / "deep" / "readme.txt") << "nested";
     const fs::path zip = root_ / "package.zip";
-    const std::string command = "cd '" + src.string() + "' && zip -q -r -P 402615 '" + zip.string() + "' .";
+    std::string password;  // in single quotes for the shell
+    for (const char c : std::string_view(kPlainPackagePassword)) password += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    const std::string command =
+        "cd '" + src.string() + "' && zip -q -r -P '" + password + "' '" + zip.string() + "' .";
     EXPECT_EQ(std::system(command.c_str()), 0);
     return ReadAll(zip);
   }
@@ -284,6 +289,7 @@ TEST_F(MainFormTest, EarlyEndsAtStartUpSendNoReportAndEndWithTheirExitCode) {
   EXPECT_EQ(form_->exitCode(), ExitCode::kOpenedInstalled);
   ASSERT_FALSE(sys::fake_processes::Processes().starts.empty());
   EXPECT_EQ(sys::fake_processes::Processes().starts.back().application, L"C:\\x\\Orvatte.exe");
+  EXPECT_EQ(sys::fake_processes::Processes().starts.back().currentDir, L"C:\\x");
 
   EXPECT_TRUE(Requests(0).empty()) << "neither preinstall nor install_end";
 }
@@ -579,13 +585,13 @@ TEST_F(MainFormTest, RegistrationRunsEveryConfiguredStepInOrder) {
   EXPECT_EQ(view_.Events(L"shell"), (std::vector<std::wstring>{
                                         L"shell regsvr32.exe [/s-  \"" + dir + L"\\a.dll\"] 0",
                                         L"shell regsvr32.exe [/s-  \"" + dir + L"\\c.dll\"] 0",
-                                        L"shell " + dir + L"\\assoc_setup.exe [asso] 1 owned",
+                                        L"shell " + dir + L"\\assoc_setup.exe [asso] 1 owned in " + dir,
                                     }));
   std::vector<std::wstring> hidden;
   for (const auto& start : sys::fake_processes::Processes().starts) {
-    if (start.show == sys::kSwHide) hidden.push_back(start.application);
+    if (start.show == sys::kSwHide) hidden.push_back(start.application + L" in " + start.currentDir);
   }
-  EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L"\\post1.bat", dir + L"\\post2.bat"}));
+  EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L"\\post1.bat in " + dir, dir + L"\\post2.bat in " + dir}));
 }
 
 TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {
@@ -617,11 +623,12 @@ TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrThroughTheShell) {
   const auto& start = sys::fake_processes::Processes().starts.back();
   EXPECT_EQ(start.token, sys::fake_processes::Token::DesktopUser);
   EXPECT_EQ(start.commandLine, L"\"" + mainProg + L"\"") << "quoted against blanks in the folder";
+  EXPECT_EQ(start.currentDir, InstallDir().wstring()) << "in its own folder, not the installer's";
 
   // Without the desktop shell the shell's "open" starts it instead, and nothing is reported.
   sys::fake_processes::Processes().desktopShellRunning = false;
   form.btnInstallClick();
-  EXPECT_EQ(view_.Events(L"shell"), std::vector<std::wstring>{L"shell " + mainProg + L" [] 1"});
+  EXPECT_EQ(view_.Events(L"shell"), std::vector<std::wstring>{L"shell " + mainProg + L" [] 1 in " + InstallDir().wstring()});
   Timeline();
   EXPECT_TRUE(view_.Events(L"report install_fail").empty());
 

@@ -131,9 +131,10 @@ class RecordingView : public MainView {
     Record(L"browse " + text);
     return browseAnswer;
   }
-  std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, int showCmd,
-                          bool ownedByWindow) override {
-    Record(L"shell " + file + L" [" + parameters + L"] " + std::to_wstring(showCmd) + (ownedByWindow ? L" owned" : L""));
+  std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters, const std::wstring& directory,
+                          int showCmd, bool ownedByWindow) override {
+    Record(L"shell " + file + L" [" + parameters + L"] " + std::to_wstring(showCmd) + (ownedByWindow ? L" owned" : L"") +
+           (directory.empty() ? L"" : L" in " + directory));
     return shellResult;
   }
 

@@ -7,7 +7,10 @@
 namespace {
 
 TEST(OtherProduct, ItsOwnFilesAreEmbedded) {
-  EXPECT_EQ(sys::LoadResourceText(L"configfile", L"file"), L"{\"SoftId\": \"other_product_win\", \"Title\": \"Other\"}\r\n");
+  // Its two LF-ended lines come back ending in CR LF.
+  EXPECT_EQ(sys::LoadResourceText(L"configfile", L"file"),
+            L"{\"SoftId\": \"other_product_win\", \"Title\": \"Other\", \"Version\": \"2.0\",\r\n"
+            L" \"ProgramDirName\": \"Other\", \"MainProg\": \"other.exe\", \"MainProgPath\": \"\\\\\", \"ShortcutName\": \"Other\"}\r\n");
   EXPECT_TRUE(sys::ResourceExists(L"ZIPFILE", L"FILE"));
   EXPECT_EQ(sys::LoadResourceBytes(L"zipfile", L"file").size(), 22u);
   EXPECT_TRUE(sys::ResourceExists(L"logo", L"file"));

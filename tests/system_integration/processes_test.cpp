@@ -41,6 +41,12 @@ TEST(ExeNameMatches, TrimmedAsciiCaseInsensitiveWholeName) {
   }
 }
 
+TEST(ProgramFolder, IsThePathUpToItsLastSeparator) {
+  EXPECT_EQ(sys::ProgramFolder(L"C:\\Program Files\\Notes\\bin\\Notes.exe"), L"C:\\Program Files\\Notes\\bin");
+  EXPECT_EQ(sys::ProgramFolder(L"C:/x/y.exe"), L"C:/x");
+  EXPECT_EQ(sys::ProgramFolder(L"regsvr32.exe"), L"");
+}
+
 #ifdef _WIN32
 
 using test_support::TempFolder;
@@ -137,9 +143,13 @@ TEST_F(Launchers, ProgramWithArgsQuotesProgramAndArgumentAndStartsInItsFolder) {
   sys::CloseProcessHandle(process);
 }
 
-TEST_F(Launchers, ShellOpenStartsTheProgram) {
-  EXPECT_GT(sys::RunProgram(probe_, sys::kSwShowNormal), 32);
-  EXPECT_FALSE(WaitForReport().empty());
+TEST_F(Launchers, ShellOpenStartsTheProgramInTheGivenFolder) {
+  // The test's own working folder is another one, as the installer's is (Downloads, typically).
+  wchar_t cwd[MAX_PATH] = L"";
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  ASSERT_NE(std::wstring(cwd), root_.Path());
+  EXPECT_GT(sys::RunProgram(probe_, sys::kSwShowNormal, sys::ProgramFolder(probe_)), 32);
+  EXPECT_EQ(WaitForReport().at("cwd"), common::WideToUtf8(root_.Path()));
 }
 
 TEST_F(Launchers, KillProcessByNameEndsEveryCopy) {
