@@ -255,7 +255,10 @@ def press_until_exit(proc, press) -> int:
     it may come later than the first press); the button lies on nothing else that reacts before."""
     deadline = time.time() + 90
     while proc.poll() is None and time.time() < deadline:
-        press()
+        try:
+            press()
+        except RuntimeError:
+            pass  # the window went away with the previous press while the process is still ending
         time.sleep(2)
     return proc.wait(timeout=30)
 
