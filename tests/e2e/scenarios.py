@@ -166,7 +166,7 @@ def check_installed(run: Run):
     check(bool(started) and "Orvatte.exe" in started[-1], f"product started: {started[-1:]}")
     d = run.install_dir()
     for rel in ("Orvatte.exe", "default.ico", "unin.exe", "data/readme.txt", "data/skins/classic/skin.txt",
-                ".orvatte-profile"):
+                ".orvatte-profile", "data/笔记示例.txt"):
         check((d / rel).is_file(), f"installed file {rel}")
     check((run.prefix.desktop / "Brisklens.lnk").is_file(), "desktop link")
     menu = run.prefix.start_menu_programs / "Brisklens"
