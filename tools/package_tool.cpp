@@ -1,23 +1,41 @@
 // The maker's package tool: checks or extracts a package with its password, prints each entry's
-// outcome and the totals. Exit code 0 when at least one file came through, 1 when none did, 2 for
-// bad usage.
-//   package-tool extract ARCHIVE DEST PASSWORD
-//   package-tool check ARCHIVE PASSWORD
+// outcome and the totals. Exit code 0 when at least one file came through (and, for check with a
+// product folder, the main program is in the package), 1 otherwise, 2 for bad usage.
+//   package-tool extract ARCHIVE DEST PASSWORD      DEST is created when missing
+//   package-tool check ARCHIVE PASSWORD [PRODUCT_DIR]
+// check also warns of names that each Windows would read in its own code page, finds the product's
+// main program (MainProgPath + MainProg of PRODUCT_DIR/configfile.json) among the entries, and
+// prints the archive's SHA-256, which the API server may publish with the download address.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "common/text.h"
+#include "installer/config_file.h"
+#include "installer/file_digest.h"
 #include "zip/unzip_package.h"
+#include "zip/zip_directory.h"
+#include "zip/zip_files.h"
+#include "zip/zip_names.h"
 
 namespace {
 
 int Usage() {
-  std::fputs("usage: package-tool extract ARCHIVE DEST PASSWORD\n       package-tool check ARCHIVE PASSWORD\n", stderr);
+  std::fputs("usage: package-tool extract ARCHIVE DEST PASSWORD\n"
+             "       package-tool check ARCHIVE PASSWORD [PRODUCT_DIR]\n",
+             stderr);
   return 2;
 }
 
 std::wstring Wide(const char* argument) { return common::AnsiToWide(argument); }
+
+std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text); }
 
 const char* ArchiveError(zip::PackageArchiveStatus status) {
   switch (status) {
@@ -38,18 +56,73 @@ int Report(const char* archive, const zip::PackageExtraction& result, const char
   return result.extracted > 0 ? 0 : 1;
 }
 
+std::vector<zip::ZipEntry> Entries(const std::wstring& archive) {
+  std::vector<zip::ZipEntry> entries;
+  zip::ZipFileInput input;
+  if (input.Open(archive)) zip::ReadZipDirectory(input, entries);
+  return entries;
+}
+
+// Names without the UTF-8 flag: Info-ZIP's zip, for one, writes them so.
+void WarnOfCodePageNames(const std::vector<zip::ZipEntry>& entries) {
+  for (const zip::ZipEntry& entry : entries) {
+    if (!zip::NameDependsOnCodePage(entry.rawName, (entry.flags & 0x800) != 0, entry.name)) continue;
+    std::printf("warning %s: name stored without the UTF-8 flag; each Windows reads it in its own code page, so it "
+                "may be installed under another name (pack with 7z, see docs/maker.md)\n",
+                entry.rawName.c_str());
+  }
+}
+
+std::wstring Folded(std::wstring name) {
+  for (wchar_t& c : name) {
+    if (c == L'\\') c = L'/';
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return name;
+}
+
+// The main program must be a file entry that came through; Windows compares names without case.
+bool CheckMainProgram(const std::filesystem::path& productDir, const std::vector<zip::ZipEntry>& entries,
+                      const std::map<std::wstring, zip::PackageEntryOutcome>& outcomes) {
+  std::ifstream file(productDir / "configfile.json", std::ios::binary);
+  const std::string config((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::wstring wanted = installer::MainProgInPackage(common::Utf8ToWide(config));
+  if (wanted.empty()) {
+    std::printf("error %s: no readable configuration with MainProg\n", Utf8((productDir / L"configfile.json").wstring()).c_str());
+    return false;
+  }
+  const std::wstring fileName = Folded(wanted.substr(wanted.find_last_of(L'/') + 1));
+  std::wstring elsewhere;
+  for (const zip::ZipEntry& entry : entries) {
+    const std::wstring name = Folded(entry.name);
+    if (entry.IsFolder()) continue;
+    if (name == Folded(wanted)) {
+      const auto outcome = outcomes.find(entry.name);
+      const bool whole = outcome != outcomes.end() && outcome->second == zip::PackageEntryOutcome::Extracted;
+      std::printf(whole ? "found main program %s\n" : "error main program %s: skipped\n", Utf8(entry.name).c_str());
+      return whole;
+    }
+    if (name == fileName || name.ends_with(L"/" + fileName)) elsewhere = entry.name;
+  }
+  std::printf("error main program %s (MainProgPath + MainProg) is not in the package%s\n", Utf8(wanted).c_str(),
+              elsewhere.empty() ? "" : (" (it holds " + Utf8(elsewhere) + ")").c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
   const bool extract = command == "extract" && argc == 5;
-  const bool check = command == "check" && argc == 4;
+  const bool check = command == "check" && (argc == 4 || argc == 5);
   if (!extract && !check) return Usage();
 
   const char* done = extract ? "extracted" : "checked";
-  auto print = [done](const std::wstring& name, zip::PackageEntryOutcome outcome) {
-    const std::string utf8 = common::WideToUtf8(name);
+  std::map<std::wstring, zip::PackageEntryOutcome> outcomes;
+  auto print = [done, &outcomes](const std::wstring& name, zip::PackageEntryOutcome outcome) {
+    outcomes[name] = outcome;
+    const std::string utf8 = Utf8(name);
     if (outcome == zip::PackageEntryOutcome::Extracted || outcome == zip::PackageEntryOutcome::FolderCreated) {
       std::printf("%s %s\n", done, utf8.c_str());
     } else {
@@ -58,9 +131,19 @@ int main(int argc, char** argv) {
     }
   };
   const char* archive = argv[2];
-  const std::string password = argv[extract ? 4 : 3];
-  const zip::PackageExtraction result =
-      extract ? zip::ExtractPackage(Wide(archive), Wide(argv[3]), password, {}, print)
-              : zip::CheckPackage(Wide(archive), password, print);
-  return Report(archive, result, done);
+
+  if (extract) {
+    std::error_code ignored;  // a DEST that cannot be made fails every entry, each with its line
+    std::filesystem::create_directories(std::filesystem::path(Wide(argv[3])), ignored);
+    return Report(archive, zip::ExtractPackage(Wide(archive), Wide(argv[3]), argv[4], {}, print), done);
+  }
+
+  const zip::PackageExtraction result = zip::CheckPackage(Wide(archive), argv[3], print);
+  int code = Report(archive, result, done);
+  if (result.status != zip::PackageArchiveStatus::Ok) return code;
+  const std::vector<zip::ZipEntry> entries = Entries(Wide(archive));
+  WarnOfCodePageNames(entries);
+  if (argc == 5 && !CheckMainProgram(std::filesystem::path(Wide(argv[4])), entries, outcomes)) code = 1;
+  std::printf("sha256 %s\n", Utf8(installer::FileSha256Hex(Wide(archive))).c_str());
+  return code;
 }

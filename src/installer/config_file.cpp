@@ -152,6 +152,15 @@ std::wstring readSourceFromReg(std::wstring_view softId) {
   return sys::ReadRegString(sys::RegRoot::CurrentUser, ProductKey(softId), L"source");
 }
 
+std::wstring MainProgInPackage(std::wstring_view configFileData) {
+  const json document = ParseObject(configFileData);
+  const std::wstring mainProg = ReadText(document, "MainProg");
+  if (mainProg.empty()) return std::wstring();
+  std::wstring path = common::ReplaceAll(ReadText(document, "MainProgPath") + mainProg, L"\\", L"/", false);
+  while (!path.empty() && path.front() == L'/') path.erase(0, 1);
+  return path;
+}
+
 std::wstring ExpandFolderMacros(std::wstring_view text, std::wstring_view appDataDir, std::wstring_view localAppDataDir) {
   return common::ReplaceAll(common::ReplaceAll(text, L"%appdata%", appDataDir, false), L"%localappdata%",
                             localAppDataDir, false);

@@ -88,6 +88,11 @@ void saveSourceToReg(std::wstring_view softId, std::wstring_view source, std::ws
 // The "source" value stored for softId; empty when missing.
 std::wstring readSourceFromReg(std::wstring_view softId);
 
+// Where a package must hold the main program: MainProgPath + MainProg as the installer joins them
+// below the install folder, without the leading separator and with "/" between folders (as ZIP
+// names are written). Empty when the document is not a JSON object or names no main program.
+std::wstring MainProgInPackage(std::wstring_view configFileData);
+
 // Every "%appdata%", then every "%localappdata%", in any letter case, replaced by the folders.
 std::wstring ExpandFolderMacros(std::wstring_view text, std::wstring_view appDataDir, std::wstring_view localAppDataDir);
 

@@ -37,6 +37,19 @@ std::wstring Hex(const crypto::Bytes& bytes) {
 
 }  // namespace
 
+std::wstring FileSha256Hex(const std::wstring& path) {
+  File file = OpenForReading(path);
+  if (!file) return std::wstring();
+  crypto::Sha256 digest;
+  std::vector<std::uint8_t> buffer(256 * 1024);
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
+    digest.Update(crypto::ByteSpan(buffer.data(), got));
+  }
+  if (std::ferror(file.get())) return std::wstring();
+  return Hex(digest.Final());
+}
+
 bool FileSha256Matches(const std::wstring& path, const std::wstring& expectedHex) {
   if (expectedHex.size() != 64) return false;
   std::wstring expected;
@@ -44,16 +57,8 @@ bool FileSha256Matches(const std::wstring& path, const std::wstring& expectedHex
     if (!std::iswxdigit(c)) return false;
     expected += static_cast<wchar_t>(std::towlower(c));
   }
-  File file = OpenForReading(path);
-  if (!file) return false;
-  crypto::Sha256 digest;
-  std::vector<std::uint8_t> buffer(256 * 1024);
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-    digest.Update(crypto::ByteSpan(buffer.data(), got));
-  }
-  if (std::ferror(file.get())) return false;
-  return Hex(digest.Final()) == expected;
+  const std::wstring actual = FileSha256Hex(path);
+  return !actual.empty() && actual == expected;
 }
 
 }  // namespace installer

@@ -1,5 +1,6 @@
 #include "zip/zip_names.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <zlib.h>
 
@@ -43,6 +44,12 @@ std::wstring DecodeZipEntryName(std::string_view raw, bool utf8Flag, std::string
   std::string_view utf8;
   if (UnicodePath(raw, centralExtra, utf8)) return common::Utf8ToWide(utf8);
   return OemToWide(raw);
+}
+
+bool NameDependsOnCodePage(std::string_view raw, bool utf8Flag, std::wstring_view decoded) {
+  if (utf8Flag) return false;
+  const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return !ascii && decoded == OemToWide(raw);  // a Unicode path field would have given other text
 }
 
 }  // namespace zip
