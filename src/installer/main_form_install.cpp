@@ -181,6 +181,10 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
     fail(FatalFailure::kUrlEmpty);
     return false;
   }
+  if (!api_->AllowsPackageUrl(url)) {
+    fail(FatalFailure::kDownloadZipFail);
+    return false;
+  }
 
   net::StartDownThread(
       url, zipFile, [this](net::TDownThread*, std::int64_t total) { idhtp1WorkBegin(total); },

@@ -8,6 +8,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/guid.h"
+#include "net/http_transport.h"
 #include "net/http_utils.h"
 #include "system/registry_strings.h"
 
@@ -63,8 +64,6 @@ std::wstring Param(std::wstring_view name, std::wstring_view value) {
 
 }  // namespace
 
-std::wstring DefaultApiBaseUrl() { return L"" INSTALLER_API_BASE_URL; }
-
 std::wstring DeviceCodeFromGuidText(std::wstring_view guidText) {
   const std::string ascii = common::WideToUtf8(guidText);
   const crypto::Bytes digest = crypto::Md5({reinterpret_cast<const std::uint8_t*>(ascii.data()), ascii.size()});
@@ -115,6 +114,12 @@ bool TAPI::getJsonObject(const std::wstring& strData, nlohmann::json& jsData, in
   jsData = isObject && document.contains("data") ? document["data"] : nlohmann::json();
   retCode = isObject && document.contains("code") ? CodeOf(document["code"]) : 0;
   return true;
+}
+
+bool TAPI::AllowsPackageUrl(const std::wstring& url) const {
+  // The scheme itself, not only the first five letters that choose TLS for a request.
+  auto https = [](const std::wstring& u) { return UsesTls(u) && u.compare(5, 3, L"://") == 0; };
+  return !https(baseUrl_) || https(url);
 }
 
 std::wstring TAPI::Endpoint(std::wstring_view path) const { return baseUrl_ + std::wstring(path); }

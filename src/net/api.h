@@ -10,7 +10,8 @@
 
 namespace net {
 
-// The API server's base URL that this build was configured with (CMake INSTALLER_API_BASE_URL).
+// The API server's base URL that this installer was built with (CMake INSTALLER_API_BASE_URL, or
+// the executable's own API_BASE_URL); defined in a generated source, see cmake/ApiBaseUrl.cmake.
 std::wstring DefaultApiBaseUrl();
 
 // The device code of a GUID in its braced text form ("{8-4-4-4-12}", upper-case hex): its 32 hex
@@ -52,6 +53,9 @@ class TAPI {
   const std::wstring& KeywordID() const { return FKeywordID; }
   const std::wstring& FromSource() const { return FFromSource; }
   const std::wstring& Guid() const { return FGuid; }
+  // Whether a package may be downloaded from url: an API server reached over https must name an
+  // https package too, or a network attacker could swap the package it vouches for.
+  bool AllowsPackageUrl(const std::wstring& url) const;
   // The member "sha256" of the last accepted lookup's data; empty when it had none.
   const std::wstring& DownloadSha256() const { return FDownloadSha256; }
 

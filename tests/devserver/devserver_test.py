@@ -6,6 +6,7 @@ import json
 import os
 import pathlib
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -14,7 +15,10 @@ import unittest
 import urllib.error
 import urllib.request
 
-SERVER = pathlib.Path(__file__).resolve().parents[2] / "tools" / "devserver" / "devserver.py"
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
+SERVER = SOURCE / "tools" / "devserver" / "devserver.py"
+sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
+from test_ca import TestCa  # noqa: E402
 
 
 def blob(offset, size):
@@ -214,6 +218,42 @@ class DevServerTest(unittest.TestCase):
 
     def test_unknown_setting_is_refused(self):
         self.assertEqual(self.get("/_control/set?no_such=1")[0], 400)
+
+
+class TlsDevServerTest(unittest.TestCase):
+    """--tls: https with a certificate from a test CA, checked by Python's own ssl module."""
+
+    def test_https_with_the_given_certificate(self):
+        with tempfile.TemporaryDirectory() as d:
+            root = pathlib.Path(d)
+            ca = TestCa(root / "ca")
+            good = ca.server("good")
+            port_file = root / "port"
+            proc = subprocess.Popen([sys.executable, str(SERVER), "--port", "0", "--port-file", str(port_file),
+                                     "--tls", str(good)], stdout=subprocess.DEVNULL)
+            try:
+                for _ in range(100):
+                    if port_file.exists():
+                        break
+                    time.sleep(0.05)
+                port = int(port_file.read_text())
+                trusting = ssl.create_default_context(cafile=str(ca.pem))
+                url = "https://localhost:%d/api/config/soft_down" % port
+                with urllib.request.urlopen(url, context=trusting, timeout=10) as r:
+                    answer = json.loads(r.read())
+                self.assertEqual(answer["data"]["url"], "https://localhost:%d/files/package.zip" % port)
+                # A client that trusts nothing of ours refuses it; a plain-http client gets no answer.
+                with self.assertRaises(urllib.error.URLError) as refused:
+                    urllib.request.urlopen(url, context=ssl.create_default_context(), timeout=10)
+                self.assertIsInstance(refused.exception.reason, ssl.SSLCertVerificationError)
+                with self.assertRaises((http.client.HTTPException, OSError)):
+                    urllib.request.urlopen("http://localhost:%d/api/config/soft_down" % port, timeout=10).read()
+                # The failed handshakes did not stop the server.
+                with urllib.request.urlopen(url, context=trusting, timeout=10) as r:
+                    self.assertEqual(r.status, 200)
+            finally:
+                proc.terminate()
+                proc.wait()
 
 
 if __name__ == "__main__":

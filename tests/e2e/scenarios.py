@@ -10,15 +10,18 @@ import argparse
 import os
 import re
 import shutil
+import ssl
 import subprocess
 import sys
 import time
 import urllib.request
 from pathlib import Path
 
+from test_ca import TestCa
 from wine_env import Display, WinePrefix, wait_for
 
 PORT = 18765  # the port of the address the installer under test is built against (--port)
+TLS_PORT = 18865  # the https API port that installer-tls.exe is built against (--tls-port)
 SOFT_ID = "brisklens_win"
 UNINSTALL_KEY = r"Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + SOFT_ID
 INSTALLER_NAME = "Brisklens-k123_web(1).exe"
@@ -54,12 +57,23 @@ def check(cond, what):
 
 
 class Server:
-    def __init__(self, source: Path, files: Path, log: Path):
-        self.proc = subprocess.Popen([sys.executable, str(source / "tools/devserver/devserver.py"), "--port", str(PORT),
-                                      "--files", str(files), "--log", str(log)],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(lambda: self._ping(), 15) or self.proc.poll() is not None:
-            raise Failure(f"development server did not start (is port {PORT} taken?)")
+    """A development server of this run: plain http on port, or https with a PEM (certificate and
+    key) when tls is given; port 0 lets the system choose (see .port)."""
+
+    def __init__(self, source: Path, files: Path, log: Path, port: int | None = None, tls: Path | None = None):
+        port_file = log.with_suffix(".port")
+        port_file.unlink(missing_ok=True)
+        args = [sys.executable, str(source / "tools/devserver/devserver.py"), "--port", str(PORT if port is None else port),
+                "--port-file", str(port_file), "--files", str(files), "--log", str(log)]
+        if tls:
+            args += ["--tls", str(tls)]
+        self.scheme = "https" if tls else "http"
+        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: port_file.exists() or self.proc.poll() is not None, 15) or self.proc.poll() is not None:
+            raise Failure(f"development server did not start (is port {port} taken?)")
+        self.port = int(port_file.read_text())
+        if not wait_for(lambda: self._ping(), 15):
+            raise Failure("development server does not answer")
 
     def _ping(self):
         try:
@@ -69,7 +83,10 @@ class Server:
             return False
 
     def control(self, what: str) -> str:
-        with urllib.request.urlopen(f"http://127.0.0.1:{PORT}/_control/{what}", timeout=5) as r:
+        # The control channel is the test's own: it does not judge the certificate under test.
+        context = ssl._create_unverified_context() if self.scheme == "https" else None
+        with urllib.request.urlopen(f"{self.scheme}://127.0.0.1:{self.port}/_control/{what}", timeout=5,
+                                    context=context) as r:
             return r.read().decode()
 
     def set(self, **settings):
@@ -99,11 +116,13 @@ class Run:
                        env=dict(os.environ, DISPLAY=self.display.name))
         self.prefix = WinePrefix(template, self.work / "prefix", self.display)
         self.server = Server(self.source, self.build / "demo", self.work / "requests.log")
+        self.servers = [self.server]
         self.downloads = self.prefix.user_home / "Downloads"
         self.shot_no = 0
 
     def close(self):
-        self.server.stop()
+        for server in self.servers:
+            server.stop()
         self.prefix.remove()
         self.display.close()
 
@@ -380,6 +399,98 @@ def resume(settings: dict, version: str | None, requests: int):
     return scenario
 
 
+# --- https -----------------------------------------------------------------------------------
+
+def trust_test_ca(run: Run) -> TestCa:
+    """A CA made now, trusted in this run's prefix only (its LocalMachine Root store)."""
+    ca = TestCa(run.work / "tls")
+    helper = run.build / "tests/e2e/trust_ca.exe"
+    code = run.prefix.start(helper, "Z:" + str(ca.der).replace("/", "\\")).wait(timeout=120)
+    check(code == 0, f"test CA trusted in the prefix (trust_ca exit {code})")
+    return ca
+
+
+def certificate(ca: TestCa, kind: str) -> Path:
+    if kind == "good":
+        return ca.server("good")
+    if kind == "untrusted":
+        return ca.self_signed("untrusted")
+    if kind == "wrong_host":
+        return ca.server("wrong_host", dns="wrong.example")
+    if kind == "expired":
+        return ca.server("expired", start="20200101000000Z", end="20200102000000Z")
+    raise ValueError(kind)
+
+
+def https_api(run: Run, pem: Path) -> Server:
+    """The API server over https on the port installer-tls.exe is built against; the plain one
+    stays up to see whether anything falls back to it."""
+    api = Server(run.source, run.build / "demo", run.work / "api.log", port=TLS_PORT, tls=pem)
+    run.servers.append(api)
+    return api
+
+
+def run_failing_install(run: Run, exe: Path) -> int:
+    proc = run.prefix.start(exe, "astart")
+    time.sleep(6)
+    run.shot("message")
+    return confirm_message_until_exit(run, proc)
+
+
+def https_install(run: Run):
+    ca = trust_test_ca(run)
+    plain = run.server
+    run.server = https_api(run, certificate(ca, "good"))
+    exe = run.place_installer(exe="installer-tls.exe")
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    log = run.server.log()
+    check(any(line.startswith("/files/package.zip") for line in log), "package downloaded over https")
+    check(any("install_end" in line for line in log), "reports over https")
+    check(plain.log() == [], "nothing went to a plain-http server")
+    check_installed(run)
+
+
+def https_package_refused(kind: str, plain_url=False):
+    """The API server is sound; the package address it gives is not: a certificate that must be
+    refused, or (plain_url) an http address. The install fails with download_zip_fail, reported to
+    the API server, and no package request reaches the package server."""
+    def scenario(run: Run):
+        ca = trust_test_ca(run)
+        plain = run.server
+        run.server = https_api(run, certificate(ca, "good"))
+        if plain_url:
+            package = plain
+            run.server.set(url=f"http://127.0.0.1:{plain.port}/files/package.zip")
+        else:
+            package = Server(run.source, run.build / "demo", run.work / "package.log", port=0,
+                             tls=certificate(ca, kind))
+            run.servers.append(package)
+            run.server.set(url=f"https://localhost:{package.port}/files/package.zip")
+        code = run_failing_install(run, run.place_installer(exe="installer-tls.exe"))
+        check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
+        fails = [r for r in run.reports() if r.startswith("/api/report/install_fail")]
+        check(len(fails) == 1 and param(fails[0], "reason") == "download_zip_fail",
+              f"install_fail reason=download_zip_fail: {fails}")
+        check(not any(line.startswith("/files/") for line in package.log()), "no package request was made")
+        check(not (run.install_dir() / "Orvatte.exe").exists(), "nothing installed")
+    return scenario
+
+
+def https_api_refused(kind: str):
+    """The API server's certificate must be refused: the lookup fails (url_empty, with its message
+    and exit code), and no request, report or otherwise, reaches any server."""
+    def scenario(run: Run):
+        ca = trust_test_ca(run)
+        plain = run.server
+        api = https_api(run, certificate(ca, kind))
+        code = run_failing_install(run, run.place_installer(exe="installer-tls.exe"))
+        check(code == EXIT["url_empty"], f"exit code {code} = url_empty")
+        check(api.log() == [] and plain.log() == [], f"no request reached a server: {api.log() + plain.log()}")
+        check(not (run.install_dir() / "Orvatte.exe").exists(), "nothing installed")
+    return scenario
+
+
 def embedded_package(run: Run):
     exe = run.place_installer(exe="installer-embedded.exe")
     code = run.run_to_end(exe, "astart")
@@ -487,6 +598,14 @@ SCENARIOS = {
     "fail_server_down": failure({}, "url_empty", "url_empty", server_down=True),
     "fail_unattended_install_end": unattended_failure,
     "embedded_package": embedded_package,
+    "https_install": https_install,
+    "https_package_untrusted": https_package_refused("untrusted"),
+    "https_package_wrong_host": https_package_refused("wrong_host"),
+    "https_package_expired": https_package_refused("expired"),
+    "https_package_plain_http": https_package_refused("", plain_url=True),
+    "https_api_untrusted": https_api_refused("untrusted"),
+    "https_api_wrong_host": https_api_refused("wrong_host"),
+    "https_api_expired": https_api_refused("expired"),
     "already_installed": already_installed,
     "uninstall": uninstall,
     "uninstall_close_button": uninstall_close,
@@ -495,14 +614,16 @@ SCENARIOS = {
 
 
 def main():
-    global PORT
+    global PORT, TLS_PORT
     p = argparse.ArgumentParser()
     p.add_argument("--build", required=True)
     p.add_argument("--source", required=True)
     p.add_argument("--port", type=int, default=PORT)
+    p.add_argument("--tls-port", type=int, default=TLS_PORT)
     p.add_argument("scenario", choices=sorted(SCENARIOS))
     args = p.parse_args()
     PORT = args.port
+    TLS_PORT = args.tls_port
     run = Run(args)
     try:
         print(f"scenario {args.scenario}")

@@ -25,7 +25,8 @@ Settings:
   lookup        ok | code1 | empty_url | no_data | not_json | status500   (default ok)
   code          the lookup's "code" when lookup=ok (default 0; text is sent as a JSON string
                 when it is not a plain integer)
-  url           the lookup's "url" (default http://<Host of the request>/files/<package>)
+  url           the lookup's "url" (default http[s]://<Host of the request>/files/<package>, https
+                when this server speaks TLS)
   ver           the lookup's "ver" (default 1.0.0)
   sha256        when set, the lookup's data also carries "sha256"
   package       file name that the default url names (default package.zip)
@@ -51,7 +52,8 @@ Resume faults (each breaks one HTTP rule of range requests, or changes the file)
 
 Every request except /_control is appended to the log (memory and --log file) as its raw path
 with the exact query string, e.g. "/api/report/install?soft_id=x&curr_ver=1". Start with
---port 0 for a free port; --port-file receives the port once the server listens.
+--port 0 for a free port; --port-file receives the port once the server listens. With --tls PEM
+(certificate chain and private key in one file) it speaks https only.
 """
 
 import argparse
@@ -61,6 +63,7 @@ import http.server
 import json
 import os
 import socket
+import ssl
 import threading
 import time
 import urllib.parse
@@ -259,7 +262,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             code = 1
         envelope = {"code": code}
         if mode != "no_data":
-            url = s.get("url") or "http://%s/files/%s" % (self.headers.get("Host", ""), s.get("package"))
+            scheme = "https" if self.server.tls else "http"
+            url = s.get("url") or "%s://%s/files/%s" % (scheme, self.headers.get("Host", ""), s.get("package"))
             data = {"url": "" if mode == "empty_url" else url, "ver": s.get("ver")}
             if s.get("sha256"):
                 data["sha256"] = s.get("sha256")
@@ -311,7 +315,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         host = self.headers.get("Host", "")
         host_name, _, port = host.rpartition(":") if ":" in host else (host, "", "")
         if redirect_host and host_name != redirect_host:
-            target = "http://%s:%s%s" % (redirect_host, self.server.server_address[1], self.path)
+            scheme = "https" if self.server.tls else "http"
+            target = "%s://%s:%s%s" % (scheme, redirect_host, self.server.server_address[1], self.path)
             return self.send_body(302, b"moved\n", headers=[("Location", target)])
 
         etag, modified = self.validators(tag or "blob-%d" % total)
@@ -372,6 +377,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+    tls = None  # an ssl.SSLContext when the server speaks https
+
+    def finish_request(self, request, client_address):
+        # The handshake runs on the connection's own thread: a client that refuses the
+        # certificate ends only its own connection.
+        if self.tls:
+            request.settimeout(30)
+            try:
+                request = self.tls.wrap_socket(request, server_side=True)
+            except (ssl.SSLError, OSError):
+                return
+        super().finish_request(request, client_address)
 
 
 def main():
@@ -381,9 +398,13 @@ def main():
     parser.add_argument("--port-file", help="file that receives the port once the server listens")
     parser.add_argument("--files", help="folder whose files /files/<name> serves")
     parser.add_argument("--log", help="file that receives the request log as well")
+    parser.add_argument("--tls", metavar="PEM", help="speak https with this certificate chain and key")
     args = parser.parse_args()
 
     server = Server((args.host, args.port), Handler)
+    if args.tls:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(args.tls)
     server.state = State(args.log)
     server.files = args.files
     port = server.server_address[1]
@@ -392,7 +413,7 @@ def main():
         with open(tmp, "w") as f:
             f.write("%d\n" % port)
         os.replace(tmp, args.port_file)
-    print("devserver listening on http://%s:%d" % (args.host, port), flush=True)
+    print("devserver listening on %s://%s:%d" % ("https" if args.tls else "http", args.host, port), flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:
