@@ -21,6 +21,7 @@
 #include "system/shortcuts.h"
 #include "system/startup_entry.h"
 #include "system/uninstall_registration.h"
+#include "system/uninstaller_copy.h"
 
 namespace installer {
 
@@ -230,7 +231,7 @@ void TFrmCommInst::writeInstallInfo() {
   std::wstring linkPath;
   sys::CreateDesktopShortcut(mainProg, L"", config.ShortcutName, linkPath);
   sys::CreateStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
-  sys::CopyFileTo(context_.exeDir + context_.exeFileName, uninstaller);
+  sys::WriteUninstallerCopy(context_.exeDir + context_.exeFileName, uninstaller);
   sys::CreateStartMenuShortcut(uninstaller, config.ProgramDirName, kUninstallShortcutName);
   if (sys::FileExists(context_.exeDir + L"config.dat")) {
     sys::CopyFileTo(context_.exeDir + L"config.dat", FTargetDir + L"\\config.dat");

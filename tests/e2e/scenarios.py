@@ -499,6 +499,16 @@ def embedded_package(run: Run):
     check(not any(line.startswith("/api/config/soft_down") or line.startswith("/files/") for line in log),
           "no lookup and no download")
     check((run.install_dir() / "Orvatte.exe").is_file(), "installed from the embedded package")
+    # The uninstaller is the installer without its package, and it still uninstalls.
+    unin = run.install_dir() / "unin.exe"
+    sizes = {"installer": exe.stat().st_size, "unin.exe": unin.stat().st_size,
+             "package": (run.build / "demo" / "package.zip").stat().st_size}
+    print(f"  sizes in bytes: {sizes}")
+    check(sizes["installer"] - sizes["unin.exe"] >= sizes["package"], "unin.exe does not carry the package")
+    run.prefix.kill_all()
+    code = run_uninstaller(run, unin)
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled by the smaller unin.exe")
+    check(not (run.install_dir() / "Orvatte.exe").exists(), "installed files removed")
 
 
 def install_then(run: Run):
@@ -521,18 +531,24 @@ def already_installed(run: Run):
     check(run.reports() == [], f"no reports: {run.reports()}")
 
 
-def uninstall(run: Run, close_instead=False):
-    install_then(run)
-    unin = run.install_dir() / "unin.exe"
+def run_uninstaller(run: Run, unin: Path, close_instead=False, main_program="Orvatte.exe") -> int:
+    """Starts unin.exe, presses "卸载软件", and leaves the finish page with "退出" (or the close
+    button); the uninstaller's exit code."""
     proc = run.prefix.start(unin)
     wid = run.window()
     run.shot("uninstall-page")
     run.prefix.click(wid, *BTN_UNINSTALL)
     # The finish page follows the deletion of the installed files.
-    wait_for(lambda: not (run.install_dir() / "Orvatte.exe").exists(), 60)
+    wait_for(lambda: not (unin.parent / main_program).exists(), 60)
     time.sleep(1)
     run.shot("uninstall-finish")
-    code = press_until_exit(proc, lambda: run.prefix.click(wid, *(CLOSE if close_instead else BTN_UNIN_EXIT)))
+    return press_until_exit(proc, lambda: run.prefix.click(wid, *(CLOSE if close_instead else BTN_UNIN_EXIT)))
+
+
+def uninstall(run: Run, close_instead=False):
+    install_then(run)
+    unin = run.install_dir() / "unin.exe"
+    code = run_uninstaller(run, unin, close_instead)
     check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
     # Before anything ends the prefix's processes: the self-deleting script runs after the exit.
     gone = wait_for(lambda: not unin.exists(), 45)
