@@ -89,8 +89,9 @@ def suggestion(name, known):
 
 
 def load_pictures():
-    table = json.loads(PICTURES.read_text(encoding="utf-8"))
-    return {p["name"]: (p["width"], p["height"]) for p in table["pictures"]}
+    """Every picture's (width, height) by name, and the names of those the product must bring."""
+    table = json.loads(PICTURES.read_text(encoding="utf-8"))["pictures"]
+    return {p["name"]: (p["width"], p["height"]) for p in table}, {p["name"] for p in table if p.get("needed")}
 
 
 class StrictJsonError(ValueError):
@@ -239,7 +240,10 @@ def png_size(data):
 
 
 def check_files(folder, findings):
-    pictures = load_pictures()
+    pictures, needed = load_pictures()
+    for name in sorted(needed):
+        if not (folder / f"{name}.png").is_file():
+            findings.error(f"{name}.png is missing; the dialogs cannot open without it")
     for path in sorted(folder.iterdir()):
         name = path.name
         if path.is_dir() or name.startswith("."):

@@ -7,6 +7,8 @@ usage: scenarios.py --build BUILD_DIR --source SOURCE_DIR SCENARIO
 Screenshots go to BUILD_DIR/e2e/<scenario>/shots/<step>.png."""
 
 import argparse
+import hashlib
+import json
 import os
 import re
 import shutil
@@ -145,8 +147,8 @@ class Run:
             self.shot("timeout")
             raise Failure(f"{exe.name} did not end within {timeout} s")
 
-    def window(self, timeout=40) -> str:
-        wid = self.prefix.find_window("Brisklens", timeout)
+    def window(self, timeout=40, title="Brisklens") -> str:
+        wid = self.prefix.find_window(title, timeout)
         if not wid:
             self.shot("no-window")
             raise Failure("installer window not shown")
@@ -531,11 +533,11 @@ def already_installed(run: Run):
     check(run.reports() == [], f"no reports: {run.reports()}")
 
 
-def run_uninstaller(run: Run, unin: Path, close_instead=False, main_program="Orvatte.exe") -> int:
+def run_uninstaller(run: Run, unin: Path, close_instead=False, main_program="Orvatte.exe", title="Brisklens") -> int:
     """Starts unin.exe, presses "卸载软件", and leaves the finish page with "退出" (or the close
     button); the uninstaller's exit code."""
     proc = run.prefix.start(unin)
-    wid = run.window()
+    wid = run.window(title=title)
     run.shot("uninstall-page")
     run.prefix.click(wid, *BTN_UNINSTALL)
     # The finish page follows the deletion of the installed files.
@@ -565,6 +567,82 @@ def uninstall(run: Run, close_instead=False):
     check(not (run.prefix.start_menu_programs / "Brisklens").exists(), "start-menu folder removed")
     check((run.install_dir() / ".orvatte-profile").is_file(), "dot entry kept")
     check(not (run.install_dir() / "Orvatte.exe").exists(), "installed files removed")
+
+
+def maker_second_product(run: Run):
+    """A second product made by following docs/maker.md alone: the manual's example configuration,
+    pictures of its own, a package made with the manual's 7z command and a password of its own, an
+    installer built in its own build folder with the manual's commands and named for a channel.
+    It installs by itself, keeps its Chinese file name, starts in its own folder, and uninstalls."""
+    manual = (run.source / "docs/maker.md").read_text(encoding="utf-8")
+    maker = run.work / "maker"
+    product = maker / "notes-product"
+    product.mkdir(parents=True)
+    config = json.loads(re.search(r"A complete example:\n\n```json\n(.*?)```", manual, re.S).group(1))
+    (product / "configfile.json").write_text(json.dumps(config, ensure_ascii=False, indent=2), encoding="utf-8")
+    # Pictures: the drawn set as a start, then a green background, logo and buttons of its own.
+    subprocess.run([sys.executable, str(run.source / "tools/make_skins.py"), str(product)], check=True)
+    for name, size, colour in (("bgpic", "620x420", "#1E9E5A"), ("logo", "96x96", "#F2C12E"),
+                               ("minilogo", "20x20", "#F2C12E"), ("btninst01", "200x48", "#27AE60"),
+                               ("btninst02", "200x48", "#2ECC71"), ("btninst03", "200x48", "#1E8449")):
+        subprocess.run(["convert", "-size", size, f"xc:{colour}", f"PNG32:{product / (name + '.png')}"], check=True)
+
+    # The package: the main program where MainProgPath + MainProg say, and a file with a Chinese name.
+    files = maker / "notes-files"
+    (files / "bin").mkdir(parents=True)
+    shutil.copy(run.build / "demo/tree/Orvatte.exe", files / "bin" / config["MainProg"])
+    (files / "笔记示例.txt").write_text("示例笔记\r\n", encoding="utf-8")
+    password = "notes pass 3"
+    served = maker / "served"
+    served.mkdir()
+    package = served / "notes-3.1.0.zip"
+    subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-mcu=on", f"-p{password}", str(package), "."], cwd=files,
+                   check=True, stdout=subprocess.DEVNULL)
+
+    # The build, in a folder of its own beside this build tree (build/<product>, as the manual says).
+    build = run.build.parent / "e2e-notes"
+    started = time.time()
+    for command in (["cmake", "--preset", "windows", "-B", str(build), f"-DINSTALLER_PRODUCT_DIR={product}",
+                     f"-DINSTALLER_API_BASE_URL=http://127.0.0.1:{PORT}", "-DINSTALLER_ALLOW_HTTP=ON",
+                     f"-DINSTALLER_PACKAGE_PASSWORD={password}"],
+                    ["cmake", "--build", str(build), "--target", "installer", "-j", str(os.cpu_count() or 2)]):
+        r = subprocess.run(command, cwd=run.source, capture_output=True, text=True)
+        check(r.returncode == 0, f"{' '.join(command[:3])} ... ended with {r.returncode}\n{r.stdout[-3000:]}{r.stderr[-3000:]}")
+    print(f"  built in {time.time() - started:.0f} s")
+
+    # Its own server, serving its package with the digest that package-tool would print.
+    run.server.stop()
+    run.server = Server(run.source, served, run.work / "notes-requests.log")
+    run.servers.append(run.server)
+    run.server.set(package=package.name, ver="3.1.0", sha256=hashlib.sha256(package.read_bytes()).hexdigest())
+
+    exe = run.downloads / "Notes-k42_web.exe"
+    shutil.copy(build / "installer.exe", exe)
+    proc = run.prefix.start(exe)
+    run.window(title="Notes")
+    run.shot("notes-installing")
+    code = proc.wait(timeout=180)
+    check(code == EXIT["installed"], f"exit code {code} = installed, with no click")
+    d = run.prefix.local_appdata / config["ProgramDirName"]
+    check((d / "bin/Notes.exe").is_file() and (d / "unin.exe").is_file(), "main program in bin, unin.exe")
+    check((d / "笔记示例.txt").read_bytes() == "示例笔记\r\n".encode(), "the Chinese file name came out right")
+    started = wait_for(run.marker_lines, 20)
+    win_bin = "C:\\users\\" + run.prefix.user_home.name + "\\AppData\\Local\\Notes\\bin"
+    check(bool(started) and started[-1].split("\t")[1] == win_bin, f"started in its own folder: {started[-1:]}")
+    reports = run.reports()
+    lookup = [r for r in reports if r.startswith("/api/config/soft_down")]
+    check(lookup == ["/api/config/soft_down?soft_id=notes_win&source=web"], f"lookup for the channel: {lookup}")
+    install = [r for r in reports if r.startswith("/api/report/install?")]
+    check(len(install) == 1 and param(install[0], "kid") == "42", f"install report with kid 42: {install}")
+    entry = run.hklm().key(r"Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\notes_win")
+    check(entry is not None and entry.get("displayname") == ("REG_SZ", "Notes") and
+          entry.get("displayversion") == ("REG_SZ", "3.1.0"), f"uninstall entry: {entry}")
+
+    code = run_uninstaller(run, d / "unin.exe", main_program="bin/Notes.exe", title="Notes")
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    check(not (d / "bin/Notes.exe").exists() and not (d / "笔记示例.txt").exists(), "installed files removed")
+    un = [r for r in run.reports() if r.startswith("/api/report/uninstall")]
+    check(len(un) == 1 and param(un[0], "soft_id") == "notes_win", f"uninstall report: {un}")
 
 
 def uninstall_close(run: Run):
@@ -625,6 +703,7 @@ SCENARIOS = {
     "already_installed": already_installed,
     "uninstall": uninstall,
     "uninstall_close_button": uninstall_close,
+    "maker_second_product": maker_second_product,
     "safety_uninstaller_on_desktop": safety,
 }
 

@@ -47,8 +47,8 @@ def good_text_with(member):
     return (text[:-1] + ", " + member + "}").encode()
 
 
-# Each broken folder: its files (name -> bytes; configfile.json is the good one unless given) and
-# the exact lines the checker prints for it.
+# Each broken folder: its files (name -> bytes, None for a file left out; the good configfile.json
+# and the pictures the dialogs need unless given) and the exact lines the checker prints for it.
 CASES = [
     ("misspelt key", {"configfile.json": config(ProgramDirname="Notes")},
      ['error: configfile.json: unknown key "ProgramDirname" (did you mean "ProgramDirName"?)']),
@@ -114,6 +114,9 @@ CASES = [
      ['error: configfile.json: "PackageKey" must be 128 hex digits (package-tool keygen prints it)']),
     ("picture of the wrong size", {"btn_msg_over.png": png(100, 30), "logo.png": png(96, 96)},
      ["warning: btn_msg_over.png: 100 x 30; the layout draws it at 200 x 48"]),
+    ("dialog pictures missing", {"msgbox.png": None, "icon_warn.png": None},
+     ["error: icon_warn.png is missing; the dialogs cannot open without it",
+      "error: msgbox.png is missing; the dialogs cannot open without it"]),
     ("picture that is no PNG", {"bgpic.png": b"GIF89a" + bytes(40)},
      ["error: bgpic.png: not a PNG picture"]),
     ("picture under a name the installer never reads", {"btninst1.png": png(200, 48)},
@@ -130,7 +133,8 @@ class BrokenProductFolders(unittest.TestCase):
     def run_checker(self, files):
         with tempfile.TemporaryDirectory() as folder:
             root = pathlib.Path(folder)
-            files = {"configfile.json": config(), **files}
+            sizes, needed = check_product.load_pictures()
+            files = {"configfile.json": config(), **{f"{n}.png": png(*sizes[n]) for n in needed}, **files}
             for name, data in files.items():
                 if data is not None:
                     (root / name).write_bytes(data)
@@ -155,7 +159,8 @@ class BrokenProductFolders(unittest.TestCase):
             ("version as a number, byte-order mark, nested main program",
              {"configfile.json": b"\xef\xbb\xbf" + config(Version=3, MainProgPath="\\bin\\")}),
             ("signed product", {"configfile.json": config(PackageKey="0A" * 64)}),
-            ("every picture at its size", {f"{n}.png": png(w, h) for n, (w, h) in check_product.load_pictures().items()}),
+            ("every picture at its size",
+             {f"{n}.png": png(w, h) for n, (w, h) in check_product.load_pictures()[0].items()}),
         ]:
             with self.subTest(name):
                 self.assertEqual(self.run_checker(files)[:2], (0, []))
@@ -180,7 +185,7 @@ class BrokenProductFolders(unittest.TestCase):
     def test_picture_table_matches_the_shipped_pictures(self):
         shipped = {p.stem: check_product.png_size(p.read_bytes())
                    for p in (ROOT / "resources" / "product").glob("*.png")}
-        self.assertEqual(shipped, check_product.load_pictures())
+        self.assertEqual(shipped, check_product.load_pictures()[0])
 
 
 if __name__ == "__main__":
