@@ -1,14 +1,19 @@
 #include "installer/install_rules.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "common/strings.h"
 
 namespace installer {
 
-int DownloadBarPosition(std::int64_t received, std::int32_t total) {
+int DownloadBarPosition(std::int64_t received, std::int64_t total) {
   if (total <= 0 || received <= 0) return 10;
-  const std::int64_t percent = std::min<std::int64_t>(received * 100 / total, 100);
+  // received / (total / 100) would lose precision for small totals; received * 100 cannot
+  // overflow for any length a disk can hold, but a hostile count is capped first.
+  received = std::min(received, total);
+  const std::int64_t percent =
+      std::min<std::int64_t>(total > INT64_MAX / 100 ? received / (total / 100) : received * 100 / total, 100);
   // Integer arithmetic: 0.7 x percent in floating point falls short of whole values (0.7 x 70).
   return 10 + static_cast<int>(percent * 7 / 10);
 }

@@ -13,7 +13,7 @@ namespace installer {
 // Bar position during the download: 10 plus 0.7 per whole percent received, so 80 at 100 %.
 // Without a known total (0 or less) the bar stays at 10 until the download ends; a server that
 // sends more than it announced cannot push the bar past 80.
-int DownloadBarPosition(std::int64_t received, std::int32_t total);
+int DownloadBarPosition(std::int64_t received, std::int64_t total);
 
 // Bar position during extraction: 80 plus 0.15 per percent, so 95 at 100 %.
 int UnzipBarPosition(int percent);

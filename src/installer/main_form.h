@@ -136,7 +136,7 @@ class TFrmCommInst {
   bool FbInstallMode = true;
   bool FImgDown = false;
   std::wstring FTargetDir;
-  std::int32_t FTmpWorkCountMax = 0;
+  std::int64_t FTmpWorkCountMax = 0;
   bool FbAutoInst = false;
   std::int32_t FDownloadStatus = kDownloadRequested;
   std::int32_t FInstallStatus = kInstallNothingDone;

@@ -207,7 +207,7 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
 }
 
 void TFrmCommInst::idhtp1WorkBegin(std::int64_t workCountMax) {
-  FTmpWorkCountMax = static_cast<std::int32_t>(workCountMax);
+  FTmpWorkCountMax = workCountMax;
   FDownloadStatus = kDownloadBegun;
 }
 

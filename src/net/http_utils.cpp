@@ -45,6 +45,8 @@ bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMe
   options.acceptJson = true;
   auto stream = OpenHttpGet(BuildRequestUrl(url, params), options);
   if (!stream) return false;
+  const std::int64_t announced = stream->ContentLength();
+  if (announced > static_cast<std::int64_t>(kMaxAnswerBytes)) return false;
 
   std::string body;
   std::uint8_t buffer[8192];
@@ -52,9 +54,9 @@ bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMe
     const long n = stream->Read(buffer, sizeof buffer);
     if (n < 0) return false;
     if (n == 0) break;
+    if (body.size() + static_cast<std::size_t>(n) > kMaxAnswerBytes) return false;
     body.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
   }
-  const std::int64_t announced = stream->ContentLength();
   if (announced >= 0 && static_cast<std::int64_t>(body.size()) < announced) return false;  // cut short
   const int status = stream->Status();
   if (status < 200 || status >= 300) return false;

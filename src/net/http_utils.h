@@ -2,6 +2,7 @@
 // self-freeing worker whose completion is handed to the GUI thread.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@ inline constexpr int kMethodGet = 1;
 inline constexpr int kConnectTimeoutMs = 5000;
 // A server that accepts the connection but sends nothing for this long ends the request (false).
 inline constexpr int kReceiveTimeoutMs = 30000;
+// The largest answer an API request accepts: its answers are small JSON envelopes, and a server
+// (or anyone in its place) must not make the installer hold an unbounded body in memory.
+inline constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
 
 // One request: endpoint URL without query, parameters "k=v&k=v" with values already encoded.
 struct THttpData {
@@ -53,7 +57,8 @@ std::wstring BuildRequestUrl(std::wstring_view url, std::wstring_view params);
 std::wstring EncodeQueryValue(std::wstring_view value);
 
 // Performs the request on the calling thread. True only for a final 2xx status with the whole
-// body received; respData is then the body decoded from UTF-8, otherwise empty. Only GET
+// body received, at most kMaxAnswerBytes of it; respData is then the body decoded from UTF-8,
+// otherwise empty. Only GET
 // (httpMethod 1) is supported. timeout is the connect timeout in milliseconds.
 bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMethod, int timeout,
                  std::wstring& respData);

@@ -37,9 +37,25 @@ struct LocalFreeTraits {
 }  // namespace
 
 std::wstring GetTempDir() {
-  wchar_t buffer[255] = {};
-  GetTempPathW(255, buffer);
-  return buffer;
+  // GetTempPathW gives nothing for a folder longer than MAX_PATH, and an empty temporary folder
+  // would mean the current one: then the same places it tries are read directly, in its order.
+  wchar_t buffer[MAX_PATH + 2] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
+  if (n > 0 && n < MAX_PATH + 2) return buffer;
+  for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+    if (value.empty()) continue;
+    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+    const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + value).c_str());
+    if (value.size() < 3 || value[1] != L':' || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      continue;
+    if (value.back() != L'\\') value += L'\\';
+    return value;
+  }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(windows) + L"\\" : std::wstring();
 }
 
 std::wstring GetAppDataDir() { return AppDataFolder(CSIDL_APPDATA); }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 
 namespace installer {
@@ -10,7 +11,7 @@ namespace {
 TEST(DownloadBarPosition, MovesSevenTenthsPerWholePercentFromTenToEighty) {
   struct Case {
     std::int64_t received;
-    std::int32_t total;
+    std::int64_t total;
     int bar;
   };
   const Case cases[] = {
@@ -23,8 +24,14 @@ TEST(DownloadBarPosition, MovesSevenTenthsPerWholePercentFromTenToEighty) {
       {1000, 1000, 80},
       {5000, 1000, 80},    // more than announced: the bar stops at 80
       {500, 0, 10},        // no total announced: no movement, no division by zero
-      {500, -5, 10},       // a total beyond 2 GB arrives negative in 32 bits
+      {500, -5, 10},       // a negative total (none announced) moves nothing
       {2'000'000'000, 2'100'000'000, 76},  // 95 %, though received x 100 exceeds 32 bits
+      {1LL << 31, 3LL << 31, 33},          // a third of 6 GiB: beyond 32 bits both ways -> 33 %
+      {1LL << 31, 1LL << 32, 45},          // half of exactly 4 GiB, which wraps to 0 in 32 bits
+      {(9LL << 29) - 1, 5LL << 30, 72},    // just under 90 % of 5 GiB -> 89 %
+      {5LL << 30, 5LL << 30, 80},
+      {INT64_MAX, INT64_MAX, 80},          // no overflow at the very top
+      {INT64_MAX / 2, INT64_MAX, 45},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DownloadBarPosition(c.received, c.total), c.bar) << c.received << " of " << c.total;

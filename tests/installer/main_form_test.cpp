@@ -304,6 +304,24 @@ TEST_F(MainFormTest, ReinstallingContinuesAfterTheAlreadyInstalledQuestion) {
 
 // ---- controller ----------------------------------------------------------------------------
 
+TEST_F(MainFormTest, TheDownloadBarFollowsPackagesOfMoreThanTwoAndFourGigabytes) {
+  TFrmCommInst& form = Create();
+  struct Case {
+    std::int64_t total;
+    std::int64_t received;
+    int bar;
+  } cases[] = {
+      {5LL << 30, 1LL << 30, 24},   // 5 GiB: 1 GiB in 32 bits
+      {3LL << 30, 3LL << 29, 45},   // 3 GiB: negative in 32 bits
+      {1LL << 32, 3LL << 30, 62},   // 4 GiB: 0 in 32 bits
+  };
+  for (const auto& c : cases) {
+    form.idhtp1WorkBegin(c.total);
+    form.idhtp1Work(c.received);
+    EXPECT_EQ(form.progress(), c.bar) << c.total;
+  }
+}
+
 TEST_F(MainFormTest, CustomInstallToggleExpandsAndCollapses) {
   TFrmCommInst& form = Create();
   form.toggleCustomInstall();

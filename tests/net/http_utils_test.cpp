@@ -64,6 +64,15 @@ TEST_F(HttpRequestTest, ResultAndBodyByAnswer) {
   broken.breakAfter = 4;
   net::fake::Answer timedOut = broken;
   timedOut.stallAfterBreak = true;
+  // Answers around the 1 MiB bound, with and without an announced length.
+  const std::string atBound(net::kMaxAnswerBytes, 'a');
+  const std::string overBound(net::kMaxAnswerBytes + 1, 'a');
+  net::fake::Answer overUnannounced{200, overBound};
+  overUnannounced.announceLength = false;
+  net::fake::Answer atUnannounced{200, atBound};
+  atUnannounced.announceLength = false;
+  net::fake::Answer hugeAnnounced{200, "{}"};
+  hugeAnnounced.lengthShift = 4LL << 30;  // announces 4 GiB
   const Case cases[] = {
       {"200 with JSON", {200, R"({"code":0})"}, true, LR"({"code":0})"},
       {"204 without body", {204, ""}, true, L""},
@@ -76,6 +85,11 @@ TEST_F(HttpRequestTest, ResultAndBodyByAnswer) {
       {"body breaks off", broken, false, L""},
       {"body stalls", timedOut, false, L""},
       {"UTF-8 text", {200, "\xe4\xb8\x80\xe9\x94\xae\xe5\xae\x89\xe8\xa3\x85 ok"}, true, L"\u4e00\u952e\u5b89\u88c5 ok"},
+      {"exactly 1 MiB", {200, atBound}, true, std::wstring(atBound.begin(), atBound.end())},
+      {"exactly 1 MiB without a length", atUnannounced, true, std::wstring(atBound.begin(), atBound.end())},
+      {"1 MiB and a byte", {200, overBound}, false, L""},
+      {"1 MiB and a byte without a length", overUnannounced, false, L""},
+      {"4 GiB announced", hugeAnnounced, false, L""},
   };
   for (const auto& c : cases) {
     net::fake::SetAnswer(L"/api/x", c.answer);

@@ -352,6 +352,38 @@ TEST(Files, DiskFreeOfAnExistingAndAMissingVolume) {
   EXPECT_EQ(megabytes, 0);
 }
 
+#ifdef _WIN32
+TEST(Files, TheTemporaryFolderOfALongTempPath) {
+  // Around the old 255-character buffer and beyond MAX_PATH.
+  TempFolder root;
+  wchar_t saved[32768];
+  const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, 32768);
+  for (const std::size_t length : {254u, 255u, 256u, 259u, 300u}) {
+    std::wstring folder = root.Path();
+    while (folder.size() < length) folder += L"\\" + std::wstring(std::min<std::size_t>(100, length - folder.size() - 1), L'd');
+    folder.resize(length);
+    if (folder.back() == L'\\') folder.back() = L'e';
+    // Each level made and removed by its own long-path name.
+    std::vector<std::wstring> levels;
+    for (std::size_t end = folder.find(L'\\', root.Path().size()); ; end = folder.find(L'\\', end + 1)) {
+      levels.push_back(L"\\\\?\\" + folder.substr(0, end));
+      CreateDirectoryW(levels.back().c_str(), nullptr);
+      if (end == std::wstring::npos) break;
+    }
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", folder.c_str()));
+    EXPECT_EQ(sys::GetTempDir(), folder + L"\\") << length;
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryW(level->c_str());
+  }
+  // A TMP that names no folder is passed over, as GetTempPathW would.
+  const std::wstring missing = root.Path() + L"\\" + std::wstring(280, L'm');
+  ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", missing.c_str()));
+  const std::wstring fallback = sys::GetTempDir();
+  EXPECT_FALSE(fallback.empty());
+  EXPECT_NE(fallback, missing + L"\\");
+  SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+}
+#endif
+
 TEST(Files, OwnLocation) {
   const std::wstring dir = sys::GetExeDir();
   ASSERT_FALSE(dir.empty());
