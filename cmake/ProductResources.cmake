@@ -6,9 +6,11 @@
 # of named blobs (src/system), so host tests read the very files that ship.
 include_guard(GLOBAL)
 
-set(INSTALLER_PRODUCT_DIR "${CMAKE_SOURCE_DIR}/resources/product" CACHE PATH "Folder of the product to build an installer for")
+get_filename_component(INSTALLER_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+
+set(INSTALLER_PRODUCT_DIR "${INSTALLER_SOURCE_ROOT}/resources/product" CACHE PATH "Folder of the product to build an installer for")
 # The shipped product, which the tests embed whatever product this build tree is for.
-set(INSTALLER_SHIPPED_PRODUCT_DIR "${CMAKE_SOURCE_DIR}/resources/product")
+set(INSTALLER_SHIPPED_PRODUCT_DIR "${INSTALLER_SOURCE_ROOT}/resources/product")
 find_program(INSTALLER_PYTHON python3 REQUIRED)
 
 # installer_product_files(<out-var> <folder>): the embedded files of a product folder, sorted.
@@ -107,9 +109,9 @@ function(installer_check_product target folder)
     file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/product-checks")
     file(GLOB inputs LIST_DIRECTORIES false CONFIGURE_DEPENDS "${folder}/*")
     add_custom_command(OUTPUT "${stamp}"
-      COMMAND "${INSTALLER_PYTHON}" "${CMAKE_SOURCE_DIR}/tools/check_product.py" "${folder}"
+      COMMAND "${INSTALLER_PYTHON}" "${INSTALLER_SOURCE_ROOT}/tools/check_product.py" "${folder}"
       COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
-      DEPENDS ${inputs} "${CMAKE_SOURCE_DIR}/tools/check_product.py" "${CMAKE_SOURCE_DIR}/resources/pictures.json"
+      DEPENDS ${inputs} "${INSTALLER_SOURCE_ROOT}/tools/check_product.py" "${INSTALLER_SOURCE_ROOT}/resources/pictures.json"
       COMMENT "Checking the product folder ${folder}" VERBATIM)
     add_custom_target(${check} DEPENDS "${stamp}")
   endif()
