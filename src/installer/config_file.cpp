@@ -56,6 +56,10 @@ bool IsConfigDataUsable(std::wstring_view configFileData) {
   return document.is_object();
 }
 
+std::wstring ConfigSoftId(std::wstring_view configFileData) {
+  return ReadText(ParseObject(configFileData), "SoftId");
+}
+
 TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, const TConfigContext& context)
     : FbInstallMode(bInstallMode), exeFileName_(context.exeFileName) {
   const json document = ParseObject(configFileData);

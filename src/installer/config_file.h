@@ -21,6 +21,10 @@ struct TConfigContext {
 // is not an object. Start-up treats such a text like a missing configuration.
 bool IsConfigDataUsable(std::wstring_view configFileData);
 
+// The "SoftId" of a configuration text, read as TConfigFile reads it, without anything else that
+// building the configuration does (it writes to the registry).
+std::wstring ConfigSoftId(std::wstring_view configFileData);
+
 class TConfigFile {
  public:
   // Parses the document and fills every field. In install mode the installation source is taken

@@ -21,6 +21,7 @@ enum class ExitCode : int {
   kUnzipFailed = 11,            // the package could not be extracted
   kUninstalled = 12,            // uninstalled
   kUnexpectedError = 13,        // an operation ended with an unexpected error
+  kAlreadyRunning = 16,         // another installer or uninstaller of the product was running
 };
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }

@@ -13,8 +13,10 @@
 #include "installer/run_mode.h"
 #include "net/api.h"
 #include "system/files.h"
+#include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/resources.h"
+#include "system/single_instance.h"
 #include "system/uninstall_registration.h"
 
 namespace installer {
@@ -22,6 +24,8 @@ namespace installer {
 namespace {
 
 constexpr wchar_t kFileType[] = L"file";
+constexpr wchar_t kRunningHere[] = L"此软件的安装或卸载正在进行，请等它完成。";
+constexpr wchar_t kRunningInOtherSession[] = L"此软件正在另一位用户的会话中安装或卸载，请稍后再试。";
 
 struct SkinResource {
   const wchar_t* name;
@@ -118,6 +122,8 @@ void TFrmCommInst::startUp() {
     quit(ExitCode::kConfigEmpty);
     return;
   }
+  // Before anything is written, created, ended or reported.
+  if (!claimProduct(configText)) return;
   FConfigFile = std::make_unique<TConfigFile>(
       configText, FbInstallMode, TConfigContext{context_.exeFileName, sys::GetAppDataDir, sys::GetLocalAppDataDir});
   TConfigFile& config = *FConfigFile;
@@ -185,11 +191,34 @@ void TFrmCommInst::startUp() {
   if (FbAutoInst) view_.SetAutoInstallTimer(true);
 }
 
+// One run per product: a later one shows the user the run that is under way and ends.
+bool TFrmCommInst::claimProduct(const std::wstring& configText) {
+  const std::wstring softId = ConfigSoftId(configText);
+  instance_ = std::make_unique<sys::ProductInstance>(softId);
+  switch (instance_->Claim()) {
+    case sys::InstanceClaim::kClaimed:
+      return true;
+    case sys::InstanceClaim::kRunningHere:
+      // A run without a window (unattended) cannot be shown; it is named instead.
+      if (!sys::BringRunningInstanceToFront(softId)) view_.ShowMessageDialog(kRunningHere);
+      break;
+    case sys::InstanceClaim::kRunningElsewhere:
+      view_.ShowMessageDialog(kRunningInOtherSession);
+      break;
+  }
+  instance_.reset();
+  view_.HideAtStart();
+  quit(ExitCode::kAlreadyRunning);
+  return false;
+}
+
 void TFrmCommInst::FormShow() { view_.BringToFront(); }
 
 void TFrmCommInst::FormClose() {
+  // The window is going: nothing may start an install in it any more.
+  view_.SetAutoInstallTimer(false);
   guarded([this] {
-    if (FbInstallMode && api_) api_->ReportInstallEnd();
+    if (FbInstallMode && api_) sys::RunBesideGuiThread([this] { api_->ReportInstallEnd(); });
   });
 }
 
@@ -197,6 +226,18 @@ void TFrmCommInst::FormDestroy() {
   settings_.reset();
   api_.reset();
   FConfigFile.reset();
+  // Last: nothing of this run overlaps a later one.
+  instance_.reset();
+}
+
+TFrmCommInst::OperationScope::OperationScope(TFrmCommInst& form, const std::wstring& reason) : form_(form) {
+  form_.FOperationRunning = true;
+  form_.view_.BlockSessionEnd(reason);
+}
+
+TFrmCommInst::OperationScope::~OperationScope() {
+  form_.view_.AllowSessionEnd();
+  form_.FOperationRunning = false;
 }
 
 std::wstring TFrmCommInst::getNameFromExe() const {

@@ -20,6 +20,10 @@ namespace net {
 class TAPI;
 }
 
+namespace sys {
+class ProductInstance;
+}
+
 namespace installer {
 
 class TConfigFile;
@@ -73,6 +77,9 @@ class TFrmCommInst {
   // Window events.
   void FormCreate();
   void FormShow();
+  // Whether a close request (the window's own, Alt+F4, another program's, a shutdown or log-off)
+  // may close the window: not while an install or uninstall runs, whose close button is disabled.
+  bool FormCloseQuery() const { return !FOperationRunning; }
   void FormClose();
   void FormDestroy();
 
@@ -113,7 +120,22 @@ class TFrmCommInst {
   TConfigFile* config() const { return FConfigFile.get(); }
 
  private:
+  // Marks an install or uninstall as under way for its lifetime: close requests are ignored, and
+  // a shutdown or log-off is held off with reason as the system's explanation.
+  class OperationScope {
+   public:
+    OperationScope(TFrmCommInst& form, const std::wstring& reason);
+    ~OperationScope();
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+   private:
+    TFrmCommInst& form_;
+  };
+
   void startUp();
+  bool claimProduct(const std::wstring& configText);  // false when another run has the product
+  void reportInstallFail(const std::wstring& reason, int errorNumber);
   void install();
   bool obtainPackage(const std::wstring& packageFile);
   bool downloadPackage(const std::wstring& packageFile);
@@ -141,6 +163,8 @@ class TFrmCommInst {
   std::int32_t FDownloadStatus = kDownloadRequested;
   std::int32_t FInstallStatus = kInstallNothingDone;
 
+  std::unique_ptr<sys::ProductInstance> instance_;
+  bool FOperationRunning = false;
   std::unique_ptr<TRegSoftInfo> settings_;
   std::unique_ptr<net::TAPI> api_;
   int FProgress = 0;

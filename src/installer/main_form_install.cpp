@@ -10,12 +10,14 @@
 #include "installer/config_file.h"
 #include "installer/file_digest.h"
 #include "installer/install_rules.h"
+#include "installer/message_pacer.h"
 #include "installer/package_password.h"
 #include "net/api.h"
 #include "net/down_thread.h"
 #include "zip/unzip_package.h"
 #include "system/associations.h"
 #include "system/files.h"
+#include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/services.h"
 #include "system/shortcuts.h"
@@ -54,6 +56,7 @@ class InstallButtonsLock {
 
 void TFrmCommInst::btnInstallClick() {
   InstallButtonsLock lock(view_);
+  OperationScope operation(*this, L"正在安装…");
   guarded([this] { install(); });
 }
 
@@ -78,9 +81,14 @@ void TFrmCommInst::moveProgress(int from, int to) {
   }
 }
 
+// Blocking, as the user is told only once the server has it; the window answers meanwhile.
+void TFrmCommInst::reportInstallFail(const std::wstring& reason, int errorNumber) {
+  sys::RunBesideGuiThread([&] { api_->ReportInstallFail(reason, errorNumber); });
+}
+
 void TFrmCommInst::fail(FatalFailure failure) {
   const FailReason& reason = ReasonOf(failure);
-  api_->ReportInstallFail(std::wstring(reason.reason), reason.errorNumber);
+  reportInstallFail(std::wstring(reason.reason), reason.errorNumber);
   if (reason.kind == MessageKind::kMessageBox) {
     view_.ShowMessageBox(std::wstring(reason.message));
   } else {
@@ -168,8 +176,14 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
 
   std::wstring url;
   std::wstring ver;
-  if (api_->GetSoftDownloadInfo(url, ver)) {
-    while (url.empty() && view_.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？")) api_->GetSoftDownloadInfo(url, ver);
+  // The lookup may wait half a minute for the server; the window answers meanwhile.
+  const auto lookUp = [&] {
+    bool accepted = false;
+    sys::RunBesideGuiThread([&] { accepted = api_->GetSoftDownloadInfo(url, ver); });
+    return accepted;
+  };
+  if (lookUp()) {
+    while (url.empty() && view_.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？")) lookUp();
     if (url.empty()) {
       fail(FatalFailure::kGetSoftDownloadInfo);
       return false;
@@ -193,9 +207,14 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
       [this](net::TDownThread*, std::int64_t code) { idhtp1WorkFinish(code); });
   while (FDownloadStatus != kDownloadDone && FDownloadStatus != kDownloadFailed) view_.WaitForMessages(50);
 
-  // A package that does not match the digest the server announced is not installed.
-  const std::wstring& sha256 = api_->DownloadSha256();
-  if (FDownloadStatus == kDownloadDone && !sha256.empty() && !FileSha256Matches(zipFile, sha256)) {
+  // A package that does not match the digest the server announced is not installed. Hashing a
+  // large package takes seconds on a slow disk; the window answers meanwhile.
+  const std::wstring sha256 = api_->DownloadSha256();
+  bool matches = true;
+  if (FDownloadStatus == kDownloadDone && !sha256.empty()) {
+    sys::RunBesideGuiThread([&] { matches = FileSha256Matches(zipFile, sha256); });
+  }
+  if (!matches) {
     sys::DeleteFileForce(zipFile);
     FDownloadStatus = kDownloadFailed;
   }
@@ -227,19 +246,27 @@ void TFrmCommInst::writeInstallInfo() {
   const TConfigFile& config = *FConfigFile;
   const std::wstring mainProg = getMainProgPath();
   const std::wstring uninstaller = FTargetDir + L"\\" + kUninstallerName;
+  // Some steps start programs or wait for the shell; the window answers between them.
+  TMessagePacer pace(view_);
 
   std::wstring linkPath;
   sys::CreateDesktopShortcut(mainProg, L"", config.ShortcutName, linkPath);
+  pace.Step();
   sys::CreateStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
+  pace.Step();
   sys::WriteUninstallerCopy(context_.exeDir + context_.exeFileName, uninstaller);
+  pace.Step();
   sys::CreateStartMenuShortcut(uninstaller, config.ProgramDirName, kUninstallShortcutName);
+  pace.Step();
   if (sys::FileExists(context_.exeDir + L"config.dat")) {
     sys::CopyFileTo(context_.exeDir + L"config.dat", FTargetDir + L"\\config.dat");
   }
+  pace.Step();
 
   for (const std::wstring& ext : config.AssociatedExts) {
     const std::wstring className = (ext.empty() ? ext : ext.substr(1)) + L"File";
     sys::AssociateFileExt(ext, className, className, mainProg, L"");
+    pace.Step();
   }
   if (!config.ProtocalRootKeyName.empty()) {
     // Registration is best effort: a registry error here does not stop the install.
@@ -248,22 +275,28 @@ void TFrmCommInst::writeInstallInfo() {
     } catch (const common::EGeneralError&) {
     }
   }
+  pace.Step();
 
   for (const std::wstring* dll : {&config.RegDllName, &config.RegDllName2, &config.RegDllName3}) {
     if (dll->empty()) continue;
     view_.ShellOpen(L"regsvr32.exe", L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", L"", sys::kSwHide, false);
+    pace.Step();
   }
 
   if (config.RunAtStartup) {
     if (config.StartupByService) {
       if (config.ServiceName.empty()) view_.ShowMessageBox(kServiceNameMissing);
-      sys::InstallService(config.ServiceName, config.ServiceDisplayName,
-                          sys::ProgramFolder(mainProg) + L"\\" + config.ServiceExeFileName);
-      sys::StartServiceByName(config.ServiceName);
+      // The service manager may keep a caller waiting; the window answers meanwhile.
+      sys::RunBesideGuiThread([&] {
+        sys::InstallService(config.ServiceName, config.ServiceDisplayName,
+                            sys::ProgramFolder(mainProg) + L"\\" + config.ServiceExeFileName);
+        sys::StartServiceByName(config.ServiceName);
+      });
     } else {
       sys::SetRunAtStartup(config.SoftId, true, mainProg);
     }
   }
+  pace.Step();
 
   if (const std::optional<std::wstring> companion = CompanionFileFor(config.SoftId)) {
     const std::wstring program = FTargetDir + L"\\" + *companion;
@@ -271,9 +304,12 @@ void TFrmCommInst::writeInstallInfo() {
   }
 
   sys::WriteUninstallInfo(config.SoftId, config.ShortcutName, mainProg, FTargetDir, config.Version, L" ");
+  pace.Step();
 
   for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
-    if (!bat->empty()) sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide, FTargetDir);
+    if (bat->empty()) continue;
+    sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide, FTargetDir);
+    pace.Step();
   }
 }
 
@@ -288,7 +324,7 @@ void TFrmCommInst::startInstalledProgram() {
       sys::CloseProcessHandle(process);
       return;
     }
-    api_->ReportInstallFail(L"run_exe_failed", static_cast<int>(process));
+    reportInstallFail(L"run_exe_failed", static_cast<int>(process));
     while (process <= 0 && view_.ShowConfirmDialog(kRunFailed, true)) {
       process = sys::StartProgramWithArgs(mainProg, argument, L"");
     }
@@ -306,7 +342,7 @@ void TFrmCommInst::startInstalledProgram() {
     error = shell > 31 ? 0 : static_cast<std::uint32_t>(shell);
   }
   if (error >= 1 && error <= 512) {
-    api_->ReportInstallFail(L"run_exe_failed", static_cast<int>(error));
+    reportInstallFail(L"run_exe_failed", static_cast<int>(error));
     view_.ShowMessageDialog(kRunFailed);
   }
 }

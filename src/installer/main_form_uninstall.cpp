@@ -7,6 +7,7 @@
 #include "installer/install_rules.h"
 #include "net/api.h"
 #include "system/files.h"
+#include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/services.h"
 #include "system/shortcuts.h"
@@ -33,6 +34,7 @@ class UninstallCloseLock {
 
 void TFrmCommInst::btnUninstallClick() {
   UninstallCloseLock lock(view_);
+  OperationScope operation(*this, L"正在卸载…");
   guarded([this] { uninstall(); });
 }
 
@@ -70,8 +72,11 @@ void TFrmCommInst::doUninstall() {
   if (config.RunAtStartup) {
     if (config.StartupByService) {
       if (config.ServiceName.empty()) view_.ShowMessageBox(L"服务名未填");
-      sys::StopServiceByName(config.ServiceName);
-      sys::RemoveService(config.ServiceName);
+      // Stopping a service may take half a minute; the window answers meanwhile.
+      sys::RunBesideGuiThread([&] {
+        sys::StopServiceByName(config.ServiceName);
+        sys::RemoveService(config.ServiceName);
+      });
     } else {
       sys::SetRunAtStartup(config.SoftId, false, mainProg);
     }
@@ -82,16 +87,20 @@ void TFrmCommInst::doUninstall() {
   sys::DeleteDesktopShortcut(mainProg, config.ShortcutName);
   sys::DeleteStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
   removeStartMenuEntries();
+  view_.ProcessMessages();
 
-  if (!config.ConfigPathForUinstall.empty() && sys::DirectoryExists(config.ConfigPathForUinstall)) {
-    sys::EmptyFolder(config.ConfigPathForUinstall, true);
-  }
-  // Products whose identifier names "print" keep the subfolders of their install folder unless
-  // the folder holds "soft.conf".
-  const bool withSubfolders =
-      sys::FileExists(FTargetDir + L"\\soft.conf") || config.SoftId.find(L"print") == std::wstring::npos;
-  sys::EmptyFolder(FTargetDir, withSubfolders);
-  sys::RemoveFolder(FTargetDir);
+  // Deleting thousands of files takes a while on a slow disk; the window answers meanwhile.
+  sys::RunBesideGuiThread([&] {
+    if (!config.ConfigPathForUinstall.empty() && sys::DirectoryExists(config.ConfigPathForUinstall)) {
+      sys::EmptyFolder(config.ConfigPathForUinstall, true);
+    }
+    // Products whose identifier names "print" keep the subfolders of their install folder unless
+    // the folder holds "soft.conf".
+    const bool withSubfolders =
+        sys::FileExists(FTargetDir + L"\\soft.conf") || config.SoftId.find(L"print") == std::wstring::npos;
+    sys::EmptyFolder(FTargetDir, withSubfolders);
+    sys::RemoveFolder(FTargetDir);
+  });
 }
 
 // The installation also put the uninstaller's own link "卸载软件" into the product's start-menu

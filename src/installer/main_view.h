@@ -61,6 +61,9 @@ class MainView {
   virtual void WaitForMessages(int timeoutMs) = 0;  // waits for one to arrive, then as ProcessMessages
   virtual void Sleep(int milliseconds) = 0;
   virtual void SetAutoInstallTimer(bool enabled) = 0;  // tmrAutoInst, 100 ms
+  // Holds off a shutdown or log-off (the system shows reason meanwhile) until AllowSessionEnd.
+  virtual void BlockSessionEnd(const std::wstring& reason) = 0;
+  virtual void AllowSessionEnd() = 0;
 
   // Controls.
   virtual void ApplySkin(SkinSlot slot, const std::wstring& resourceName) = 0;

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "system/gui_thread.h"
 #include "system/message_box.h"
 #include "ui/dialogs.h"
 #include "ui/png.h"
@@ -21,9 +22,15 @@ struct ItemListFree {
 TMainWindow::TMainWindow() : form_(ui::ResourceSkins()), window_(form_) {
   window_.QuitOnDestroy = true;
   window_.OnCloseRequest = [this] {
+    if (closing_ || (OnCloseQuery && !OnCloseQuery())) return;
+    closing_ = true;
+    // Gone from the screen at once; the window still serves its messages while OnClose sends
+    // what it sends, but nothing can be clicked in it any more.
+    ShowWindow(window_.Handle(), SW_HIDE);
     if (OnClose) OnClose();
     DestroyWindow(window_.Handle());
   };
+  window_.OnQueryEndSession = [this] { return !OnCloseQuery || OnCloseQuery(); };
   window_.Create(nullptr, true);
 }
 
@@ -66,26 +73,19 @@ void TMainWindow::CloseWindow() { PostMessageW(window_.Handle(), WM_CLOSE, 0, 0)
 
 void TMainWindow::PostQuit() { PostQuitMessage(0); }
 
-void TMainWindow::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void TMainWindow::ProcessMessages() { sys::ProcessPendingMessages(); }
 
-void TMainWindow::WaitForMessages(int timeoutMs) {
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeoutMs), QS_ALLINPUT);
-  ProcessMessages();
-}
+void TMainWindow::WaitForMessages(int timeoutMs) { sys::WaitAndProcessMessages(static_cast<unsigned>(timeoutMs)); }
 
 void TMainWindow::Sleep(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
 
 void TMainWindow::SetAutoInstallTimer(bool enabled) { form_.tmrAutoInst->SetEnabled(enabled); }
+
+void TMainWindow::BlockSessionEnd(const std::wstring& reason) {
+  ShutdownBlockReasonCreate(window_.Handle(), reason.c_str());
+}
+
+void TMainWindow::AllowSessionEnd() { ShutdownBlockReasonDestroy(window_.Handle()); }
 
 void TMainWindow::ApplySkin(SkinSlot slot, const std::wstring& resourceName) {
   ui::TPicture picture;

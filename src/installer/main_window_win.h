@@ -21,8 +21,11 @@ class TMainWindow : public MainView {
   // Shows the window unless HideAtStart was asked for.
   void ShowAtStart(int showCommand);
 
-  // A close request (close button, finish buttons, WM_CLOSE); the window is destroyed afterwards
-  // and the message loop ends.
+  // Asked on every close request (close button, finish buttons, WM_CLOSE from Alt+F4, the taskbar
+  // or another program) and on a shutdown or log-off: false refuses it.
+  std::function<bool()> OnCloseQuery;
+  // A close request that was granted: the window is hidden, OnClose runs, then the window is
+  // destroyed and the message loop ends.
   std::function<void()> OnClose;
 
   void SetTitle(const std::wstring& text) override;
@@ -35,6 +38,8 @@ class TMainWindow : public MainView {
   void WaitForMessages(int timeoutMs) override;
   void Sleep(int milliseconds) override;
   void SetAutoInstallTimer(bool enabled) override;
+  void BlockSessionEnd(const std::wstring& reason) override;
+  void AllowSessionEnd() override;
   void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override;
   void HideTabs() override;
   void ShowPage(Page page) override;
@@ -63,6 +68,7 @@ class TMainWindow : public MainView {
   ui::TFormWindow window_;
   std::wstring title_ = L"Install";
   bool hiddenAtStart_ = false;
+  bool closing_ = false;
 };
 
 }  // namespace installer

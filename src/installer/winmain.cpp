@@ -63,6 +63,7 @@ void Attach(installer::TMainWindow& window, installer::TFrmCommInst& behaviour) 
   const auto toggle = [&behaviour](ui::TControl&, ui::TMouseButton, int, int) { behaviour.toggleCustomInstall(); };
   form.imgDown->OnMouseDown = toggle;
   form.imgUp->OnMouseDown = toggle;
+  window.OnCloseQuery = [&behaviour] { return behaviour.FormCloseQuery(); };
   window.OnClose = [&behaviour] { behaviour.FormClose(); };
 }
 

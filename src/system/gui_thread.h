@@ -28,4 +28,12 @@ bool ProcessPendingMessages();
 // ProcessPendingMessages does. For wait loops that should not spin.
 bool WaitAndProcessMessages(unsigned timeoutMs);
 
+// Runs work on a thread of its own while the calling GUI thread goes on serving its messages and
+// hand-offs, and returns once work has ended. For a blocking call (a request that may wait half a
+// minute for a server) made while a window is shown, which would otherwise stop answering. work
+// must touch nothing that the GUI thread's handlers touch meanwhile. False when work ended with
+// an exception, which is swallowed at the thread's edge; without a thread to spare it runs on the
+// caller. A quit request that arrives meanwhile stays pending for the message loop.
+bool RunBesideGuiThread(const std::function<void()>& work);
+
 }  // namespace sys

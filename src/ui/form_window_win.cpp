@@ -337,6 +337,8 @@ LRESULT TFormWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         DestroyWindow(hwnd_);
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      return !OnQueryEndSession || OnQueryEndSession() ? TRUE : FALSE;
     case WM_DESTROY:
       if (QuitOnDestroy) PostQuitMessage(0);
       break;

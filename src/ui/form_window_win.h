@@ -33,6 +33,8 @@ class TFormWindow : public IFormPeer {
 
   // WM_CLOSE on a form that is not modal; without a handler the window is destroyed.
   std::function<void()> OnCloseRequest;
+  // WM_QUERYENDSESSION: whether a shutdown or log-off may go ahead; without a handler it may.
+  std::function<bool()> OnQueryEndSession;
   // Ends the message loop when the window is destroyed (the main window).
   bool QuitOnDestroy = false;
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""The main job: the shipped installer, named like a download from the "web" channel, installs the
-demo product unattended under Wine against the development server; then this prints what the
-server received, what was installed where, the registry entries and the screenshots taken.
+"""The main job: the shipped installer installs the demo product under Wine against the
+development server as a user would: its window opens, "一键安装" is clicked, the download runs
+slowly enough to be watched, and "安装完成" ends it. Screenshots are taken of the install page,
+the progress page, the finish page and the started product; then this prints what the server
+received, what was installed where, the registry entries and the screenshots taken.
 
-usage: demo.py --build BUILD_DIR --source SOURCE_DIR [--keep]"""
+usage: demo.py --build BUILD_DIR --source SOURCE_DIR"""
 
 import argparse
-import os
-import subprocess
+import re
 import sys
 import time
 from pathlib import Path
@@ -17,21 +18,38 @@ import scenarios  # noqa: E402
 from wine_env import wait_for  # noqa: E402
 
 
+def api_port(build: Path) -> int:
+    """The port of the API address the installer was built against."""
+    cache = build / "CMakeCache.txt"
+    m = re.search(r"^INSTALLER_API_BASE_URL:\w+=https?://[^/:]+:(\d+)", cache.read_text(), re.M) if cache.exists() else None
+    return int(m.group(1)) if m else scenarios.PORT
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--build", required=True)
     p.add_argument("--source", required=True)
     args = p.parse_args()
     args.scenario = "demo"
+    scenarios.PORT = api_port(Path(args.build))
     run = scenarios.Run(args)
     try:
-        exe = run.place_installer()
-        print(f"Installer:  {exe.name} (in the Wine user's Downloads), started with \"astart\" (unattended)")
-        proc = run.prefix.start(exe, "astart")
-        for i in range(3):
-            time.sleep(4)
-            run.shot(f"during-install-{i}")
-        code = proc.wait(timeout=180)
+        # Slow enough that the bar can be watched moving (the package is about 0.5 MB).
+        run.server.set(throttle=60000)
+        exe = run.place_installer(scenarios.PLAIN_NAME)
+        print(f"Installer:  {exe.name} (in the Wine user's Downloads), started by hand; \"一键安装\" clicked")
+        proc = run.prefix.start(exe)
+        wid = run.window()
+        run.shot("install-page")
+        run.prefix.click(wid, *scenarios.BTN_INSTALL)
+        wait_for(lambda: any(line.startswith("/files/") for line in run.server.log()), 60, 0.1)
+        time.sleep(2)
+        run.shot("progress-page")
+        wait_for(lambda: run.install_dir().joinpath("unin.exe").exists(), 120)
+        time.sleep(2)
+        run.shot("finish-page")
+        run.prefix.click(wid, *scenarios.BTN_FINISH)
+        code = proc.wait(timeout=60)
         wait_for(run.marker_lines, 15)
         time.sleep(2)
         run.shot("product-started")

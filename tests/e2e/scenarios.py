@@ -13,6 +13,7 @@ import os
 import re
 import shutil
 import ssl
+import signal
 import subprocess
 import sys
 import time
@@ -33,7 +34,7 @@ PLAIN_NAME = "Brisklens.exe"
 
 # Exit codes of the installer (src/installer/exit_codes.h).
 EXIT = {"installed": 0, "cancelled": 1, "opened_installed": 4, "get_soft_download_info": 7, "url_empty": 8,
-        "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12}
+        "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12, "already_running": 16}
 
 # Centres of controls in the 620-pixel-wide main window.
 BTN_INSTALL = (313, 330)
@@ -46,6 +47,7 @@ TOGGLE = (540, 385)
 MSG_OK = ("519", "451")
 CONFIRM_NO = ("655", "450")  # "否" of the skinned confirmation
 OPEN_INSTALLED = ("523", "450")  # "打开软件" of the already-installed question
+REINSTALL = ("654", "451")  # "重新安装软件" of the already-installed question
 
 
 class Failure(Exception):
@@ -121,6 +123,7 @@ class Run:
         self.servers = [self.server]
         self.downloads = self.prefix.user_home / "Downloads"
         self.shot_no = 0
+        self.rounds = getattr(args, "rounds", 1)
 
     def close(self):
         for server in self.servers:
@@ -133,6 +136,11 @@ class Run:
         path = self.prefix.screenshot(self.shots / f"{self.shot_no:02d}-{step}.png")
         print(f"  shot {path}")
         return path
+
+    def serve_files(self, folder: Path):
+        """The development server serves packages from folder from now on."""
+        self.server.stop()
+        self.server = Server(self.source, folder, self.work / "requests.log")
 
     def place_installer(self, name=INSTALLER_NAME, exe="installer.exe") -> Path:
         target = self.downloads / name
@@ -171,6 +179,12 @@ class Run:
     def hkcu(self):
         self.prefix.kill_all()
         return self.prefix.registry("HKCU")
+
+    def probe(self, *args: str) -> str:
+        """What another program or the system does to the installer's window (window_probe.exe)."""
+        exe = self.build / "tests/e2e/window_probe.exe"
+        r = subprocess.run(["wine", str(exe), *args], env=self.prefix.env, capture_output=True, text=True, timeout=180)
+        return r.stdout.strip()
 
     def marker_lines(self) -> list[str]:
         f = self.prefix.path / "drive_c/orvatte-started.txt"
@@ -289,18 +303,91 @@ def confirm_message_until_exit(run: Run, proc, point=MSG_OK) -> int:
 
 
 def close_question(run: Run):
-    """Closing before installing asks; No keeps the window."""
+    """Closing before installing asks; No keeps the window, reports nothing, and the very next
+    click on "一键安装" starts the install. --rounds N repeats it in N fresh runs."""
+    run.server.set(throttle=20000)  # the install is ended long before anything is written
+    exe = run.place_installer(PLAIN_NAME)
+    for n in range(1, run.rounds + 1):
+        proc = run.prefix.start(exe)
+        wid = run.window()
+        run.prefix.click(wid, *CLOSE)
+        time.sleep(2)
+        run.shot(f"close-question-{n}")
+        run.prefix.click_screen(*CONFIRM_NO)
+        time.sleep(1.5)
+        check(proc.poll() is None, f"round {n}: No keeps the installer open")
+        run.shot(f"after-no-{n}")
+        check(not any("install_end" in r for r in run.reports()), f"round {n}: nothing reported on No")
+        run.prefix.click(wid, *BTN_INSTALL)
+        started = wait_for(lambda: any(r.startswith("/api/report/install?") for r in run.reports()), 20)
+        if not started:
+            run.shot(f"click-ignored-{n}")
+        check(started, f"round {n}: the first click on 一键安装 after No starts the install")
+        run.prefix.kill_all()
+        run.server.control("clear-log")
+
+
+def close_during_install(run: Run):
+    """During the install, a shutdown is refused and a close from another program, from the
+    taskbar or from Alt+F4 is ignored; install_end goes out once, when the window really closes."""
+    run.server.set(throttle=40000)
     exe = run.place_installer(PLAIN_NAME)
     proc = run.prefix.start(exe)
     wid = run.window()
-    run.prefix.click(wid, *CLOSE)
+    run.prefix.click(wid, *BTN_INSTALL)
+    check(wait_for(lambda: any(line.startswith("/files/") for line in run.server.log()), 60), "the download has begun")
+    answer = run.probe("query-end-session", "Brisklens")
+    check(answer == "answer 0", f"a shutdown is refused during the install ({answer})")
+    check(run.probe("close", "Brisklens") == "", "another program posts WM_CLOSE")
+    check(run.probe("syscommand-close", "Brisklens") == "", "the taskbar's close posts SC_CLOSE")
+    x, y, _, _ = run.prefix.window_geometry(wid)
+    run.prefix.xdotool("mousemove", str(x + 300), str(y + 200))
+    time.sleep(0.3)
+    run.prefix.xdotool("key", "alt+F4")
+    # The three requests reached the window while the install ran: nothing is installed yet.
+    still_running = not (run.install_dir() / "unin.exe").exists()
+    run.shot("after-close-requests")
+    check(still_running, "the requests came while the install was still running")
+    check(proc.poll() is None and run.prefix.find_window("Brisklens", 5), "the window stays")
+    check(not any("install_end" in r for r in run.reports()), "no install_end during the install")
+    check(wait_for(lambda: run.install_dir().joinpath("unin.exe").exists(), 120), "the install went on")
     time.sleep(2)
-    run.shot("close-question")
-    run.prefix.click_screen(*CONFIRM_NO)
-    time.sleep(1.5)
-    check(proc.poll() is None, "No keeps the installer open")
-    run.shot("after-no")
-    check(not any("install_end" in r for r in run.reports()), "nothing reported on No")
+    run.shot("finish-page")
+    answer = run.probe("query-end-session", "Brisklens")
+    check(answer == "answer 1", f"after the install a shutdown may go ahead ({answer})")
+    check(not any("install_end" in r for r in run.reports()), "still no install_end before the window closes")
+    run.prefix.click(wid, *BTN_FINISH)
+    code = proc.wait(timeout=60)
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    ends = [r for r in run.reports() if param(r, "event_id") == "install_end"]
+    check(len(ends) == 1, f"one install_end when the window closed: {ends}")
+    check_installed(run)
+
+
+def second_instance(run: Run):
+    """A second run of the product while the first shows its window: the first comes to the
+    front, the second ends with its own exit code and sends nothing."""
+    exe = run.place_installer(PLAIN_NAME)
+    first = run.prefix.start(exe)
+    run.window()
+    first_pid = run.probe("foreground")
+    check("Brisklens" in first_pid, f"the first run's window is in front: {first_pid}")
+    other = run.prefix.start(Path("notepad.exe"), cwd=run.work)
+    check(bool(run.prefix.find_window("Notepad", 40)), "another program's window opened")
+    time.sleep(2)
+    check("Notepad" in run.probe("foreground"), "and it is in front now")
+    preinstalls = sum("/api/report/preinstall" in r for r in run.reports())
+    for name in (PLAIN_NAME, INSTALLER_NAME):
+        second = run.place_installer(name)
+        code = run.run_to_end(second, timeout=60)
+        check(code == EXIT["already_running"], f"{name}: exit code {code} = already running")
+        check(run.probe("foreground") == first_pid, f"{name}: the first run's window is in front again")
+    # Where the other program's window covered it, the installer's blue header shows again.
+    r, g, b = run.prefix.pixel(run.shot("first-run-in-front"), 400, 250)
+    check(b > r + 60, f"the first run's window is on top on the screen ({r}, {g}, {b})")
+    check(sum("/api/report/preinstall" in r for r in run.reports()) == preinstalls, "the second runs reported nothing")
+    check(first.poll() is None, "the first run goes on")
+    other.kill()
 
 
 def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, server_down=False):
@@ -666,11 +753,164 @@ def safety(run: Run):
     check((desktop / "holiday.txt").read_text() == "mine", "desktop file kept")
     check((desktop / "notes/a.txt").read_text() == "mine too", "desktop folder kept")
 
+# --- a killed run recovers ---------------------------------------------------------------------
+
+def large_package(run: Run) -> Path:
+    """The demo product with 1500 small files and 48 MB that do not compress, packed with the
+    package password and served from now on: extraction and deletion take long enough to be
+    interrupted half-way."""
+    tree = run.work / "large-tree"
+    shutil.copytree(run.build / "demo/tree", tree)
+    bulk = tree / "data/bulk"
+    bulk.mkdir(parents=True)
+    for i in range(1500):
+        (bulk / f"{i:04}.txt").write_bytes(os.urandom(700))
+    for i in range(3):
+        (tree / f"data/large-{i}.bin").write_bytes(os.urandom(16 << 20))
+    files = run.work / "files"
+    files.mkdir()
+    subprocess.run(["zip", "-q", "-r", "-X", "-P", "402615", str(files / "package.zip"), "."], cwd=tree, check=True)
+    shutil.rmtree(tree)
+    run.serve_files(files)
+    return files / "package.zip"
+
+
+def kill_when(run: Run, proc, condition, what: str, timeout=180):
+    """Ends the Windows process at once (as a crash or a power cut would, nothing runs after) the
+    moment condition holds, looked at every few milliseconds."""
+    deadline = time.time() + timeout
+    while time.time() < deadline and proc.poll() is None:
+        if condition():
+            os.kill(proc.pid, signal.SIGKILL)
+            proc.wait(timeout=30)
+            run.prefix.kill_all()
+            print(f"  killed {what}")
+            return
+        time.sleep(0.003)
+    raise Failure(f"never saw the moment to kill: {what} (exit code {proc.poll()})")
+
+
+def installed_state(prefix: WinePrefix) -> dict:
+    """What an install leaves behind, minus the device code: files and their contents, links,
+    the product's registry values, the temporary folder."""
+    folder = prefix.local_appdata / "Brisklens"
+    files = {str(f.relative_to(folder)): hashlib.sha256(f.read_bytes()).hexdigest()
+             for f in sorted(folder.rglob("*")) if f.is_file()} if folder.exists() else {}
+    menu = prefix.start_menu_programs / "Brisklens"
+    links = sorted(str(f.relative_to(prefix.path)) for f in [*prefix.desktop.glob("*.lnk"), *menu.rglob("*")])
+    temp = prefix.local_appdata / "Temp"
+    leftovers = sorted(str(f.relative_to(temp)) for f in temp.rglob("*")) if temp.exists() else []
+    prefix.kill_all()
+    product = prefix.registry("HKCU").key(r"Software\brisklens_win") or {}
+    return {"files": files, "links": links, "temp": leftovers,
+            "uninstall entry": prefix.registry("HKLM").key(UNINSTALL_KEY),
+            "product key": {k: v for k, v in product.items() if k != "guid"}}
+
+
+def reference_install(run: Run) -> dict:
+    """The state an uninterrupted unattended install leaves, in a prefix of its own."""
+    prefix = WinePrefix(run.build / "e2e-prefix", run.work / "reference-prefix", run.display)
+    exe = prefix.user_home / "Downloads" / INSTALLER_NAME
+    shutil.copy(run.build / "installer.exe", exe)
+    code = prefix.start(exe, "astart").wait(timeout=300)
+    check(code == EXIT["installed"], f"reference install: exit code {code}")
+    wait_for(lambda: (prefix.path / "drive_c/orvatte-started.txt").exists(), 20)
+    state = installed_state(prefix)
+    prefix.remove()
+    run.server.control("clear-log")
+    return state
+
+
+def compare_states(got: dict, want: dict):
+    for part in want:
+        if got[part] != want[part]:
+            if isinstance(want[part], dict):
+                diff = {k: (got[part].get(k), want[part].get(k)) for k in set(got[part]) | set(want[part])
+                        if got[part].get(k) != want[part].get(k)}
+                print(f"      differs: {sorted(diff.items())[:10]}")
+            else:
+                print(f"      got  {got[part]}\n      want {want[part]}")
+        check(got[part] == want[part], f"{part} as after an uninterrupted install ({len(want[part] or [])} items)")
+
+
+def killed_install(moment: str):
+    """An unattended install killed at moment ("download", "extraction" or "registration"), then
+    started again, ends exactly as an uninterrupted install does."""
+    def scenario(run: Run):
+        large_package(run)
+        want = reference_install(run)
+        folder = run.install_dir()
+        exe = run.place_installer()
+        if moment == "download":
+            run.server.set(throttle=2000000)
+        proc = run.prefix.start(exe, "astart")
+        if moment == "download":
+            temp = run.prefix.local_appdata / "Temp"
+            kill_when(run, proc, lambda: any(f.stat().st_size > 4 << 20 for f in temp.rglob("*.zip") if f.is_file()),
+                      "with 4 MB of the package downloaded")
+            run.server.set(throttle=0)
+        elif moment == "extraction":
+            kill_when(run, proc, lambda: (folder / "data/bulk").is_dir(), "half-way through the extraction")
+        else:
+            kill_when(run, proc, lambda: (run.prefix.desktop / "Brisklens.lnk").exists(),
+                      "at the first registration step")
+        check(not (run.prefix.path / "drive_c/orvatte-started.txt").exists(), "the killed run never got to start the product")
+        print(f"      left behind: {len(list(folder.rglob('*'))) if folder.exists() else 0} entries in the install folder")
+        # Started again as the user or the script would: unattended. An uninstall entry written
+        # before the kill brings up the already-installed question; the answer is to reinstall
+        # (the window is hidden, so the point lies on nothing else).
+        proc = run.prefix.start(exe, "astart")
+        code = confirm_message_until_exit(run, proc, REINSTALL)
+        check(code == EXIT["installed"], f"exit code {code} = installed")
+        wait_for(run.marker_lines, 20)
+        compare_states(installed_state(run.prefix), want)
+    return scenario
+
+
+def killed_uninstall(run: Run):
+    """An uninstall killed half-way and started again finishes the job."""
+    large_package(run)
+    exe = run.place_installer()
+    check(run.run_to_end(exe, "astart", timeout=300) == EXIT["installed"], "installed first")
+    run.prefix.kill_all()
+    unin = run.install_dir() / "unin.exe"
+    proc = run.prefix.start(unin)
+    wid = run.window()
+    run.prefix.click(wid, *BTN_UNINSTALL)
+    bulk = run.install_dir() / "data/bulk"
+    kill_when(run, proc, lambda: not (run.prefix.desktop / "Brisklens.lnk").exists() or len(list(bulk.glob("*"))) < 1500,
+              "once the links were removed")
+    left = [f for f in run.install_dir().rglob("*") if f.is_file()]
+    print(f"      left behind: {len(left)} files")
+    check(unin.exists(), "the uninstaller is still there to be started again")
+    proc = run.prefix.start(unin)
+    wid = run.window()
+    run.prefix.click(wid, *BTN_UNINSTALL)
+    deadline = time.time() + 120
+    while proc.poll() is None and time.time() < deadline:
+        time.sleep(3)
+        run.prefix.click(wid, *BTN_UNIN_EXIT)
+    code = proc.wait(timeout=30)
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    check(wait_for(lambda: not unin.exists(), 45), "unin.exe deleted itself")
+    remaining = sorted(str(f.relative_to(run.install_dir())) for f in run.install_dir().rglob("*")) if run.install_dir().exists() else []
+    check(remaining in ([], [".orvatte-profile"]), f"only dot entries remain: {remaining[:5]}")
+    check(not (run.prefix.desktop / "Brisklens.lnk").exists(), "desktop link removed")
+    check(not (run.prefix.start_menu_programs / "Brisklens").exists(), "start-menu folder removed")
+    check(run.hklm().key(UNINSTALL_KEY) is None, "uninstall entry removed")
+
+
 
 SCENARIOS = {
     "unattended_install": unattended_install,
     "interactive_install": interactive_install,
     "close_question": close_question,
+    "close_during_install": close_during_install,
+    "killed_during_download": killed_install("download"),
+    "killed_during_extraction": killed_install("extraction"),
+    "killed_during_registration": killed_install("registration"),
+    "killed_uninstall": killed_uninstall,
+    "second_instance": second_instance,
     "fail_lookup_code1": failure({"lookup": "code1"}, "url_empty", "url_empty"),
     "fail_empty_url_retry_no": failure({"lookup": "empty_url"}, "GetSoftDownloadInfo", "get_soft_download_info",
                                        answer_retry_no=True),
@@ -715,6 +955,7 @@ def main():
     p.add_argument("--source", required=True)
     p.add_argument("--port", type=int, default=PORT)
     p.add_argument("--tls-port", type=int, default=TLS_PORT)
+    p.add_argument("--rounds", type=int, default=1, help="repetitions, for scenarios that repeat (close_question)")
     p.add_argument("scenario", choices=sorted(SCENARIOS))
     args = p.parse_args()
     PORT = args.port

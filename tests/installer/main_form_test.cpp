@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <string_view>
+#include <thread>
 
 #include "common/crypto.h"
 #include "common/text.h"
@@ -27,6 +28,8 @@
 #include "system/services_fake.h"
 #include "system/shortcuts.h"
 #include "system/shortcuts_fake.h"
+#include "system/single_instance.h"
+#include "system/single_instance_fake.h"
 #include "system/worker_thread.h"
 
 namespace installer {
@@ -80,6 +83,7 @@ class MainFormTest : public ::testing::Test {
     sys::fake_registry::Reset();
     sys::fake_processes::Reset();
     sys::fake_services::Reset();
+    sys::fake_instances::Reset();
     net::fake::Reset();
     sys::fake_shell::SetFolders((root_ / "desktop").wstring(), (root_ / "programs").wstring());
     std::ofstream(root_ / "download" / "Brisklens_web.exe") << "installer image";
@@ -159,6 +163,7 @@ class MainFormTest : public ::testing::Test {
 
   TFrmCommInst& Create() {
     form_ = std::make_unique<TFrmCommInst>(view_, context_);
+    view_.onCloseQuery = [this] { return form_->FormCloseQuery(); };
     view_.onClose = [this] { form_->FormClose(); };
     form_->FormCreate();
     // The host's extraction takes "/" only, so the install goes to the same folder spelt so.
@@ -187,6 +192,30 @@ class MainFormTest : public ::testing::Test {
   std::wstring Registry(sys::RegRoot root, const std::wstring& key, const std::wstring& name) {
     return sys::ReadRegString(root, key, name);
   }
+
+  // At every chance the window gets to process messages on page, a shutdown asks whether it may go
+  // ahead and the window is told to close.
+  void AskToCloseWhileOn(Page page) {
+    view_.whileProcessingMessages = [this, page] {
+      if (view_.page != page) return;
+      sessionMayEnd_.push_back(view_.QueryEndSession());
+      blockReasons_.push_back(view_.sessionEndBlocked.value_or(L"<not blocked>"));
+      view_.CloseWindow();
+    };
+  }
+  void ExpectAllRefused(const std::wstring& reason) {
+    view_.whileProcessingMessages = nullptr;
+    ASSERT_FALSE(sessionMayEnd_.empty()) << "the operation never let the window process messages";
+    EXPECT_EQ(sessionMayEnd_, std::vector<bool>(sessionMayEnd_.size(), false));
+    EXPECT_EQ(blockReasons_, std::vector<std::wstring>(blockReasons_.size(), reason));
+    EXPECT_EQ(view_.Events(L"close refused").size(), sessionMayEnd_.size());
+    EXPECT_FALSE(view_.closed);
+    EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/event").empty()) << "no install_end";
+    EXPECT_FALSE(view_.sessionEndBlocked) << "the block is lifted once the operation is over";
+    EXPECT_TRUE(view_.QueryEndSession());
+  }
+  std::vector<bool> sessionMayEnd_;
+  std::vector<std::wstring> blockReasons_;
 
   fs::path root_;
   void SetResource(const std::wstring& name, const std::string& bytes) { resources_[name] = bytes; }
@@ -300,6 +329,76 @@ TEST_F(MainFormTest, ReinstallingContinuesAfterTheAlreadyInstalledQuestion) {
   Create();
   EXPECT_EQ(view_.page, Page::tbInstall);
   EXPECT_EQ(RequestNames(1), std::vector<std::wstring>{L"preinstall"});
+}
+
+// One run per product: a second installer or uninstaller started while the first runs shows the
+// first (or says why it cannot) and ends before it writes, creates, ends or reports anything.
+TEST_F(MainFormTest, SecondRunOfTheProductEndsBeforeTouchingAnything) {
+  const std::wstring name = sys::InstanceName(L"brisklens_win");
+  struct Case {
+    const char* what;
+    const wchar_t* exe;
+    bool elsewhere;  // the first run is on another user's desktop
+    bool shown;      // the first run shows its window
+    std::vector<std::wstring> timeline;
+  };
+  const Case cases[] = {
+      {"installer, first run shown", L"Brisklens_web.exe", false, true, {L"quit"}},
+      {"uninstaller, first run shown", L"unin.exe", false, true, {L"quit"}},
+      {"installer, first run unattended", L"Brisklens_web.exe", false, false,
+       {L"dialog 此软件的安装或卸载正在进行，请等它完成。", L"quit"}},
+      {"installer, first run in another session", L"Brisklens_web.exe", true, true,
+       {L"dialog 此软件正在另一位用户的会话中安装或卸载，请稍后再试。", L"quit"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sys::fake_instances::Reset();
+    sys::fake_registry::Reset();
+    sys::fake_processes::Reset();
+    sys::fake_processes::Processes().running = {L"Orvatte.exe"};
+    net::fake::Reset();
+    fs::remove_all(InstallDir());
+    (c.elsewhere ? sys::fake_instances::Instances().heldElsewhere : sys::fake_instances::Instances().heldHere).push_back(name);
+    if (c.shown) sys::fake_instances::Instances().shownHere.push_back(name);
+    NewView();
+    context_.exeFileName = c.exe;
+    TFrmCommInst& form = Create();
+
+    EXPECT_EQ(form.exitCode(), ExitCode::kAlreadyRunning);
+    EXPECT_EQ(view_.timeline, c.timeline);
+    EXPECT_TRUE(view_.hiddenAtStart);
+    const std::vector<std::wstring> front = c.shown && !c.elsewhere ? std::vector<std::wstring>{name} : std::vector<std::wstring>{};
+    EXPECT_EQ(sys::fake_instances::Instances().broughtToFront, front);
+    EXPECT_FALSE(fs::exists(InstallDir())) << "no folder created";
+    EXPECT_TRUE(sys::fake_processes::Processes().terminated.empty()) << "the running product is left alone";
+    EXPECT_FALSE(sys::fake_registry::KeyExists(sys::RegRoot::CurrentUser, L"SOFTWARE\\brisklens_win")) << "no source recorded";
+    EXPECT_TRUE(Requests(0).empty()) << "no report";
+    form_.reset();
+    EXPECT_EQ(sys::fake_instances::Instances().heldHere.size(), c.elsewhere ? 0u : 1u) << "the first run's claim stays";
+  }
+}
+
+TEST_F(MainFormTest, ClaimLastsFromStartUpToDestroyAndCoversOneProductOnly) {
+  TFrmCommInst& first = Create();
+  ASSERT_EQ(first.exitCode(), ExitCode::kCancelled);
+  const std::vector<std::wstring> held{sys::InstanceName(L"brisklens_win")};
+  EXPECT_EQ(sys::fake_instances::Instances().heldHere, held);
+
+  // Another product runs beside it.
+  RecordingView otherView;
+  std::string other = Config();
+  other.replace(other.find("brisklens_win"), 13, "otherprod_win");
+  SetResource(L"configfile", other);
+  TFrmCommInst second(otherView, context_);
+  second.FormCreate();
+  EXPECT_FALSE(second.quitRequested());
+  second.FormDestroy();
+
+  first.FormDestroy();
+  EXPECT_TRUE(sys::fake_instances::Instances().heldHere.empty());
+  SetResource(L"configfile", Config());
+  NewView();
+  EXPECT_FALSE(Create().quitRequested()) << "a run after the first has ended";
 }
 
 // ---- controller ----------------------------------------------------------------------------
@@ -659,6 +758,52 @@ TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrThroughTheShell) {
   EXPECT_FALSE(view_.quitPosted);
 }
 
+// While an install or uninstall runs, a close request from anywhere (Alt+F4, the taskbar, another
+// program) is ignored as the disabled close button is, without a report, and a shutdown or log-off
+// is refused with the operation as its reason. Before and after, both behave as they always did.
+TEST_F(MainFormTest, CloseRequestsDuringAnInstallAreRefusedAndItClosesWhenAskedAfterwards) {
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  AskToCloseWhileOn(Page::tbProcess);
+  form.btnInstallClick();
+  ExpectAllRefused(L"正在安装…");
+  EXPECT_EQ(view_.page, Page::tbFinish);
+  EXPECT_FALSE(view_.quitPosted);
+
+  view_.CloseWindow();
+  EXPECT_TRUE(view_.closed);
+  const auto ends = net::fake::RequestsTo(L"/api/report/event");
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(Param(ends[0], L"event_id"), L"install_end");
+}
+
+TEST_F(MainFormTest, CloseRequestsDuringAFailingInstallDoNotSwallowItsMessage) {
+  // The close that came during the install did not quit the program, so the failure's message
+  // is shown, not swallowed by an early quit.
+  ServeDownload("2.0", 404);
+  TFrmCommInst& form = Create();
+  AskToCloseWhileOn(Page::tbProcess);
+  form.btnInstallClick();
+  ExpectAllRefused(L"正在安装…");
+  EXPECT_EQ(view_.Events(L"dialog"), std::vector<std::wstring>{L"dialog 安装失败，请联系官网客服获取免安装包！"});
+  EXPECT_EQ(view_.timeline.back(), L"quit");
+  EXPECT_EQ(form.exitCode(), ExitCode::kDownloadZipFail);
+}
+
+TEST_F(MainFormTest, BlockingRequestsLeaveTheGuiThread) {
+  // The lookup and the reports that the user waits for may each take half a minute when the
+  // server is slow: they run beside the GUI thread, which goes on answering.
+  ServeDownload("2.0", 404);
+  Create().btnInstallClick();
+  view_.CloseWindow();
+  const auto gui = std::this_thread::get_id();
+  for (const wchar_t* path : {L"/api/config/soft_down", L"/api/report/install_fail", L"/api/report/event"}) {
+    const auto requests = net::fake::RequestsTo(path);
+    ASSERT_EQ(requests.size(), 1u) << path;
+    EXPECT_NE(requests[0].thread, gui) << path;
+  }
+}
+
 // ---- uninstall -----------------------------------------------------------------------------
 
 class UninstallTest : public MainFormTest {
@@ -748,6 +893,16 @@ TEST_F(UninstallTest, PrintProductsKeepSubfoldersUnlessSoftConfIsThere) {
     EXPECT_EQ(fs::exists(InstallDir() / "data" / "deep" / "readme.txt"), !softConf);
     fs::remove_all(InstallDir());
   }
+}
+
+TEST_F(UninstallTest, CloseRequestsWaitForTheUninstall) {
+  InstallThenStartUninstaller(Config());
+  AskToCloseWhileOn(Page::tbUninProcess);
+  form_->btnUninstallClick();
+  ExpectAllRefused(L"正在卸载…");
+  EXPECT_EQ(view_.page, Page::tbUninFinish);
+  form_->imgbtnCloseClick();
+  EXPECT_TRUE(view_.closed);
 }
 
 TEST_F(UninstallTest, CloseButtonClosesAtOnceWithoutWebPageOrSelfDeletion) {

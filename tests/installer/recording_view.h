@@ -32,8 +32,13 @@ class RecordingView : public MainView {
   // Called before every event is recorded, so a test can first add what happened meanwhile
   // elsewhere (the requests sent to the server) to the same timeline.
   std::function<void(std::vector<std::wstring>&)> beforeEvent;
+  // Asked before every close, as the real window asks FormCloseQuery; false refuses the close.
+  std::function<bool()> onCloseQuery;
   // Runs FormClose, as closing the real window does.
   std::function<void()> onClose;
+  // Runs whenever the behaviour lets the window process its messages: what the user or another
+  // program does to the window meanwhile.
+  std::function<void()> whileProcessingMessages;
 
   // Scripted answers; an exhausted queue answers No.
   std::deque<bool> confirmAnswers;
@@ -63,6 +68,7 @@ class RecordingView : public MainView {
   std::map<SkinSlot, std::wstring> skins;
   int processMessagesCalls = 0;
   int sleptMs = 0;
+  std::optional<std::wstring> sessionEndBlocked;  // the reason given while a shutdown is held off
 
   void Record(const std::wstring& event) {
     if (beforeEvent) beforeEvent(timeline);
@@ -75,9 +81,16 @@ class RecordingView : public MainView {
   void BringToFront() override { Record(L"foreground"); }
   void CloseWindow() override {
     Record(L"close");
-    if (!closed && onClose) onClose();
+    if (closed) return;
+    if (onCloseQuery && !onCloseQuery()) {
+      Record(L"close refused");
+      return;
+    }
+    if (onClose) onClose();
     closed = true;
   }
+  // A shutdown or log-off asks whether it may go ahead, as WM_QUERYENDSESSION does.
+  bool QueryEndSession() { return !onCloseQuery || onCloseQuery(); }
   void PostQuit() override {
     Record(L"quit");
     quitPosted = true;
@@ -85,10 +98,16 @@ class RecordingView : public MainView {
   void ProcessMessages() override {
     ++processMessagesCalls;
     sys::ProcessPendingMessages();
+    if (whileProcessingMessages) whileProcessingMessages();
   }
-  void WaitForMessages(int timeoutMs) override { sys::WaitAndProcessMessages(static_cast<unsigned>(timeoutMs)); }
+  void WaitForMessages(int timeoutMs) override {
+    sys::WaitAndProcessMessages(static_cast<unsigned>(timeoutMs));
+    if (whileProcessingMessages) whileProcessingMessages();
+  }
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
   void SetAutoInstallTimer(bool on) override { timerEnabled = on; }
+  void BlockSessionEnd(const std::wstring& reason) override { sessionEndBlocked = reason; }
+  void AllowSessionEnd() override { sessionEndBlocked.reset(); }
 
   void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override { skins[slot] = resourceName; }
   void HideTabs() override { tabsHidden = true; }
