@@ -217,9 +217,7 @@ void TFrmCommInst::FormShow() { view_.BringToFront(); }
 void TFrmCommInst::FormClose() {
   // The window is going: nothing may start an install in it any more.
   view_.SetAutoInstallTimer(false);
-  guarded([this] {
-    if (FbInstallMode && api_) sys::RunBesideGuiThread([this] { api_->ReportInstallEnd(); });
-  });
+  if (FbInstallMode && api_) sys::RunBesideGuiThread([this] { api_->ReportInstallEnd(); });
 }
 
 void TFrmCommInst::FormDestroy() {

@@ -33,6 +33,7 @@ class UninstallCloseLock {
 }  // namespace
 
 void TFrmCommInst::btnUninstallClick() {
+  if (FOperationRunning) return;
   UninstallCloseLock lock(view_);
   OperationScope operation(*this, L"正在卸载…");
   guarded([this] { uninstall(); });

@@ -15,10 +15,11 @@ constexpr std::uint64_t kReportEvery = 64 * 1024;
 constexpr std::uint64_t kSmallestChunk = 4 * 1024;
 
 // Turns bytes processed into percent calls: one at every whole percent and at least one per
-// 64 KiB of archive read.
+// 64 KiB of archive read; and each block read and each entry done into a step call.
 class ProgressMeter {
  public:
-  ProgressMeter(std::uint64_t total, const ZipPercentCallback& callback) : total_(total), callback_(callback) {}
+  ProgressMeter(std::uint64_t total, const ZipPercentCallback& callback, const ZipStepCallback& step)
+      : total_(total), callback_(callback), step_(step) {}
 
   // Blocks small enough that each advances by at most one percent, when the archive allows.
   std::size_t ChunkLimit() const {
@@ -34,12 +35,14 @@ class ProgressMeter {
       sinceReport_ = 0;
       if (callback_) callback_(percent);
     }
+    if (step_) step_();
   }
   std::uint64_t Done() const { return done_; }
 
  private:
   std::uint64_t total_;
   const ZipPercentCallback& callback_;
+  const ZipStepCallback& step_;
   std::uint64_t done_ = 0;
   std::uint64_t sinceReport_ = 0;
   int reported_ = -1;
@@ -110,7 +113,8 @@ class PackageWriter {
 // totals and the progress.
 template <typename Handler>
 PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCallback& onTotalPercentDone,
-                               const PackageEntryCallback& onEntry, Handler handle) {
+                               const PackageEntryCallback& onEntry, const ZipStepCallback& betweenBlocks,
+                               Handler handle) {
   PackageExtraction result;
   ZipFileInput input;
   if (!input.Open(zipFile)) {
@@ -126,7 +130,7 @@ PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCall
 
   std::uint64_t total = 0;
   for (const ZipEntry& e : reader.Entries()) total += e.compressedSize;
-  ProgressMeter meter(total, onTotalPercentDone);
+  ProgressMeter meter(total, onTotalPercentDone, betweenBlocks);
   meter.MoveTo(0);
   for (const ZipEntry& entry : reader.Entries()) {
     const std::uint64_t start = meter.Done();
@@ -147,14 +151,15 @@ PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCall
 }  // namespace
 
 PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
-                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry) {
-  return ForEachEntry(zipFile, onTotalPercentDone, onEntry, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry,
+                                 const ZipStepCallback& betweenBlocks) {
+  return ForEachEntry(zipFile, onTotalPercentDone, onEntry, betweenBlocks, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
     return PackageWriter(reader, destDir, password, meter).Write(entry);
   });
 }
 
 PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry) {
-  return ForEachEntry(zipFile, {}, onEntry, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter&) {
+  return ForEachEntry(zipFile, {}, onEntry, {}, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter&) {
     std::vector<std::wstring> segments;
     if (!SplitZipEntryPath(entry.name, segments) || (segments.empty() && !entry.IsFolder())) {
       return PackageEntryOutcome::UnsafeName;
@@ -166,8 +171,8 @@ PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view pas
 }
 
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
-                  const ZipPercentCallback& onTotalPercentDone) {
-  return ExtractPackage(zipFile, destDir, common::WideToAnsi(password), onTotalPercentDone).extracted > 0;
+                  const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks) {
+  return ExtractPackage(zipFile, destDir, common::WideToAnsi(password), onTotalPercentDone, {}, betweenBlocks).extracted > 0;
 }
 
 std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome) {

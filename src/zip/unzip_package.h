@@ -11,6 +11,9 @@ namespace zip {
 
 // Overall progress, 0 to 100, by archive bytes processed.
 using ZipPercentCallback = std::function<void(int percent)>;
+// Called between the blocks of input that extraction reads and between entries, however small:
+// the caller's chance to keep a window answering during a long extraction.
+using ZipStepCallback = std::function<void()>;
 
 enum class PackageArchiveStatus { Ok, Missing, NotZip, Damaged };
 
@@ -35,7 +38,8 @@ using PackageEntryCallback = std::function<void(const std::wstring& name, Packag
 
 // The full form, reporting each entry's outcome. The password is in the ANSI code page.
 PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
-                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry = {});
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry = {},
+                                 const ZipStepCallback& betweenBlocks = {});
 
 // Reads and checks every entry (password, data, CRC, authentication code) without writing.
 PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry);
@@ -43,7 +47,7 @@ PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view pas
 // True when at least one file was extracted; false also for a missing, non-ZIP or damaged archive.
 // The password is handed to the reader in the ANSI code page.
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
-                  const ZipPercentCallback& onTotalPercentDone);
+                  const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks = {});
 
 // Text for an outcome, as the maker's tool prints it.
 std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome);

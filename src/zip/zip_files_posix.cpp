@@ -94,13 +94,18 @@ bool ZipOutputFile::Create() {
   const std::string target = Native(impl_->target);
   for (int i = 0; i < kTemporaryNameTries; ++i) {
     const std::string name = target + ".~" + std::to_string(i) + ".part";
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      impl_->fd.Attach(fd);
-      impl_->temporary = name;
-      return true;
+    // A name taken is first the leftover of an extraction that was killed half-way: it goes, so
+    // that a run started again leaves none behind.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        impl_->fd.Attach(fd);
+        impl_->temporary = name;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+      if (attempt == 0 && unlink(name.c_str()) != 0) break;
     }
-    if (errno != EEXIST) return false;
   }
   return false;
 }

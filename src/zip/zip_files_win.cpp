@@ -94,15 +94,20 @@ ZipOutputFile::~ZipOutputFile() {
 bool ZipOutputFile::Create() {
   for (int i = 0; i < kTemporaryNameTries; ++i) {
     const std::wstring name = impl_->target + L".~" + std::to_wstring(i) + L".part";
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      impl_->file.Attach(h);
-      impl_->temporary = name;
-      return true;
+    // A name taken is first the leftover of an extraction that was killed half-way: it goes
+    // (unless something still holds it open), so that a run started again leaves none behind.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        impl_->file.Attach(h);
+        impl_->temporary = name;
+        return true;
+      }
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+      if (attempt == 0 && !DeleteFileW(name.c_str())) break;
     }
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
   }
   return false;
 }

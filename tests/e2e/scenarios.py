@@ -140,7 +140,9 @@ class Run:
     def serve_files(self, folder: Path):
         """The development server serves packages from folder from now on."""
         self.server.stop()
+        self.servers.remove(self.server)
         self.server = Server(self.source, folder, self.work / "requests.log")
+        self.servers.append(self.server)
 
     def place_installer(self, name=INSTALLER_NAME, exe="installer.exe") -> Path:
         target = self.downloads / name
@@ -755,6 +757,14 @@ def safety(run: Run):
 
 # --- a killed run recovers ---------------------------------------------------------------------
 
+def pack(folder: Path, archive: Path, build: Path):
+    """Packs folder as the maker does (docs/maker.md) with the build's package password."""
+    cache = (build / "CMakeCache.txt").read_text(encoding="utf-8")
+    password = re.search(r"^INSTALLER_PACKAGE_PASSWORD:\w+=(.*)$", cache, re.M).group(1)
+    subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-mcu=on", f"-p{password}", str(archive), "."], cwd=folder,
+                   check=True, stdout=subprocess.DEVNULL)
+
+
 def large_package(run: Run) -> Path:
     """The demo product with 1500 small files and 48 MB that do not compress, packed with the
     package password and served from now on: extraction and deletion take long enough to be
@@ -769,7 +779,7 @@ def large_package(run: Run) -> Path:
         (tree / f"data/large-{i}.bin").write_bytes(os.urandom(16 << 20))
     files = run.work / "files"
     files.mkdir()
-    subprocess.run(["zip", "-q", "-r", "-X", "-P", "402615", str(files / "package.zip"), "."], cwd=tree, check=True)
+    pack(tree, files / "package.zip", run.build)
     shutil.rmtree(tree)
     run.serve_files(files)
     return files / "package.zip"
@@ -798,8 +808,7 @@ def installed_state(prefix: WinePrefix) -> dict:
              for f in sorted(folder.rglob("*")) if f.is_file()} if folder.exists() else {}
     menu = prefix.start_menu_programs / "Brisklens"
     links = sorted(str(f.relative_to(prefix.path)) for f in [*prefix.desktop.glob("*.lnk"), *menu.rglob("*")])
-    temp = prefix.local_appdata / "Temp"
-    leftovers = sorted(str(f.relative_to(temp)) for f in temp.rglob("*")) if temp.exists() else []
+    leftovers = sorted(str(f.relative_to(prefix.temp)) for f in prefix.temp.rglob("*")) if prefix.temp.exists() else []
     prefix.kill_all()
     product = prefix.registry("HKCU").key(r"Software\brisklens_win") or {}
     return {"files": files, "links": links, "temp": leftovers,
@@ -845,8 +854,8 @@ def killed_install(moment: str):
             run.server.set(throttle=2000000)
         proc = run.prefix.start(exe, "astart")
         if moment == "download":
-            temp = run.prefix.local_appdata / "Temp"
-            kill_when(run, proc, lambda: any(f.stat().st_size > 4 << 20 for f in temp.rglob("*.zip") if f.is_file()),
+            temp = run.prefix.temp
+            kill_when(run, proc, lambda: any(f.is_file() and f.stat().st_size > 4 << 20 for f in temp.rglob("*")),
                       "with 4 MB of the package downloaded")
             run.server.set(throttle=0)
         elif moment == "extraction":
@@ -855,6 +864,8 @@ def killed_install(moment: str):
             kill_when(run, proc, lambda: (run.prefix.desktop / "Brisklens.lnk").exists(),
                       "at the first registration step")
         check(not (run.prefix.path / "drive_c/orvatte-started.txt").exists(), "the killed run never got to start the product")
+        if moment != "registration":
+            check(not (folder / "unin.exe").exists(), "the killed run never got to the registration")
         print(f"      left behind: {len(list(folder.rglob('*'))) if folder.exists() else 0} entries in the install folder")
         # Started again as the user or the script would: unattended. An uninstall entry written
         # before the kill brings up the already-installed question; the answer is to reinstall
@@ -886,11 +897,7 @@ def killed_uninstall(run: Run):
     proc = run.prefix.start(unin)
     wid = run.window()
     run.prefix.click(wid, *BTN_UNINSTALL)
-    deadline = time.time() + 120
-    while proc.poll() is None and time.time() < deadline:
-        time.sleep(3)
-        run.prefix.click(wid, *BTN_UNIN_EXIT)
-    code = proc.wait(timeout=30)
+    code = press_until_exit(proc, lambda: run.prefix.click(wid, *BTN_UNIN_EXIT))
     check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
     check(wait_for(lambda: not unin.exists(), 45), "unin.exe deleted itself")
     remaining = sorted(str(f.relative_to(run.install_dir())) for f in run.install_dir().rglob("*")) if run.install_dir().exists() else []

@@ -82,6 +82,11 @@ class WinePrefix:
         return self.user_home / "AppData/Roaming"
 
     @property
+    def temp(self) -> Path:
+        """The user's temporary folder (%TEMP%: the profile's Temp under Wine)."""
+        return self.user_home / "Temp"
+
+    @property
     def desktop(self) -> Path:
         return self.user_home / "Desktop"
 

@@ -790,6 +790,26 @@ TEST_F(MainFormTest, CloseRequestsDuringAFailingInstallDoNotSwallowItsMessage) {
   EXPECT_EQ(form.exitCode(), ExitCode::kDownloadZipFail);
 }
 
+TEST_F(MainFormTest, AutoInstallTimerFiringDuringAnInstallStartsNoSecondOne) {
+  // A product with a valid channel arms the timer; a user quicker than it has started already.
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  bool fired = false;
+  view_.whileProcessingMessages = [&] {
+    if (view_.page != Page::tbProcess || fired) return;
+    fired = true;
+    form.tmrAutoInstTimer();
+  };
+  form.btnInstallClick();
+  view_.whileProcessingMessages = nullptr;
+  ASSERT_TRUE(fired);
+  EXPECT_EQ(view_.pages, (std::vector<Page>{Page::tbInstall, Page::tbProcess, Page::tbFinish}));
+  EXPECT_EQ(net::fake::RequestsTo(L"/api/config/soft_down").size(), 1u);
+  testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; });
+  EXPECT_EQ(net::fake::RequestsTo(L"/api/report/install").size(), 1u);
+  EXPECT_FALSE(view_.closed) << "the timer's close came while the install ran";
+}
+
 TEST_F(MainFormTest, BlockingRequestsLeaveTheGuiThread) {
   // The lookup and the reports that the user waits for may each take half a minute when the
   // server is slow: they run beside the GUI thread, which goes on answering.

@@ -10,6 +10,7 @@
 #include <windows.h>
 #endif
 
+#include "zip/zip_reader.h"
 #include "zip_test_support.h"
 
 namespace zip {
@@ -146,6 +147,16 @@ TEST(UnzipPackage, DamagedEntryIsSkippedAndLeavesTheOlderCopyAndNoPartialFile) {
   }
 }
 
+TEST(UnzipPackage, PartFilesLeftByAKilledExtractionAreGoneAfterTheNextOne) {
+  // A run killed half-way leaves the entry it was writing under its temporary name; the run
+  // started again writes the same names and must not leave them beside the files.
+  ScratchFolder dest("killed");
+  WriteAll(dest.path() / "readme.txt.~0.part", "half of the readme");
+  WriteAll(dest.path() / "bin" / "app.dat.~0.part", "half");
+  ASSERT_TRUE(UnzipPackage(Archive(L"7z_aes256_stored.zip"), Wide(dest.path()), kPassword, {}));
+  EXPECT_EQ(Snapshot(dest.path()), TreeFiles({""}));
+}
+
 TEST(UnzipPackage, Ae1EntriesWithAWrongCrcAreSkipped) {
   ScratchFolder dest("ae1");
   EXPECT_FALSE(UnzipPackage(Archive(L"aes_v1_bad_crc.zip"), Wide(dest.path()), kPassword, {}));
@@ -209,6 +220,32 @@ TEST(UnzipPackage, ReportsEveryWholePercentInOrderAndAtLeastEvery64KiB) {
     EXPECT_EQ(calls.back(), 100);
     EXPECT_EQ(std::set<int>(calls.begin(), calls.end()).size(), 101u);
     EXPECT_GE(calls.size(), fs::file_size(Archives() / PathOf(archive)) / (64 * 1024));
+  }
+}
+
+// A caller that keeps a window answering needs its chance while one large entry is read, not only
+// when the percentage moves or an entry ends; and after every entry, however small.
+TEST(UnzipPackage, StepsBetweenEveryBlockReadAndAfterEveryEntry) {
+  struct Case {
+    const wchar_t* archive;
+    std::uint64_t largestEntry;  // bytes of its largest entry's data
+  };
+  for (const Case& c : {Case{L"large_stored.zip", 13'000'000}, Case{L"7z_aes256_stored.zip", 200'000}}) {
+    SCOPED_TRACE(common::WideToUtf8(c.archive));
+    ScratchFolder dest("steps");
+    std::vector<int> stepsBeforeEntry;  // steps counted when each entry's outcome came
+    int steps = 0;
+    const PackageExtraction result = ExtractPackage(
+        Archive(c.archive), Wide(dest.path()), "402615", {},
+        [&](const std::wstring&, PackageEntryOutcome) { stepsBeforeEntry.push_back(steps); }, [&] { ++steps; });
+    ASSERT_GT(result.extracted, 0);
+    int mostWithinOneEntry = stepsBeforeEntry.front();
+    for (std::size_t i = 1; i < stepsBeforeEntry.size(); ++i) {
+      EXPECT_GT(stepsBeforeEntry[i], stepsBeforeEntry[i - 1]) << "no step between entries " << i - 1 << " and " << i;
+      mostWithinOneEntry = std::max(mostWithinOneEntry, stepsBeforeEntry[i] - stepsBeforeEntry[i - 1]);
+    }
+    EXPECT_GE(static_cast<std::uint64_t>(mostWithinOneEntry), c.largestEntry / ZipReader::kMaxChunk)
+        << "one step per block of the largest entry";
   }
 }
 
