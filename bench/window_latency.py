@@ -57,16 +57,31 @@ def main():
             wid = run.window()
             probe = subprocess.Popen(["wine", str(build / "tests/e2e/window_probe.exe"), "latency", "Brisklens", "600"],
                                      env=run.prefix.env, stdout=subprocess.PIPE, text=True)
+            probe_started = time.time()
             time.sleep(1.5)
             started = time.time()
             run.prefix.click(wid, *scenarios.BTN_INSTALL)
-            done = wait_for(lambda: run.install_dir().joinpath("unin.exe").exists(), 600, 0.2)
-            took = time.time() - started
+            # When each stage began, seen from outside, to place the slow answers.
+            stages = {"click": started}
+            for name, seen in (("download", lambda: any(line.startswith("/files/") for line in run.server.log())),
+                               ("extraction", lambda: run.install_dir().joinpath("data").exists()),
+                               ("registration", lambda: (run.prefix.desktop / "Brisklens.lnk").exists()),
+                               ("finish", lambda: run.install_dir().joinpath("unin.exe").exists())):
+                wait_for(seen, 600, 0.05)
+                stages[name] = time.time()
+            took = stages["finish"] - started
             time.sleep(1)
+            stages["close"] = time.time()
             run.prefix.click(wid, *scenarios.BTN_FINISH)
             proc.wait(timeout=120)
             out, _ = probe.communicate(timeout=120)
-            print(f"run {n}: install {'finished' if done else 'DID NOT FINISH'} in {took:.1f} s; {out.strip()}")
+            lines = out.strip().splitlines()
+            print(f"run {n}: install finished in {took:.1f} s; {lines[0] if lines else 'no probe output'}")
+            print("    stages (s after the probe began): " +
+                  ", ".join(f"{k} {v - probe_started:.1f}" for k, v in stages.items()))
+            for line in lines[1:]:
+                _, at, wait = line.split()
+                print(f"    slow answer at {float(at) / 1000:.1f} s: {float(wait):.0f} ms")
         finally:
             run.close()
     return 0

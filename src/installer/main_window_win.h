@@ -24,8 +24,8 @@ class TMainWindow : public MainView {
   // Asked on every close request (close button, finish buttons, WM_CLOSE from Alt+F4, the taskbar
   // or another program) and on a shutdown or log-off: false refuses it.
   std::function<bool()> OnCloseQuery;
-  // A close request that was granted: the window is hidden, OnClose runs, then the window is
-  // destroyed and the message loop ends.
+  // A close request that was granted: the window stops taking input, OnClose runs, then the
+  // window is destroyed and the message loop ends.
   std::function<void()> OnClose;
 
   void SetTitle(const std::wstring& text) override;

@@ -8,13 +8,16 @@
 //   window_probe latency TEXT SECONDS     every 20 ms sends WM_NULL with SendMessageTimeout and
 //                                         times the answer, until the window is gone or SECONDS
 //                                         have passed; prints the samples' count, median, 99th
-//                                         percentile and longest wait in milliseconds
+//                                         percentile and longest wait in milliseconds, then one
+//                                         line "slow AT WAIT" for each wait over 100 ms, AT being
+//                                         the milliseconds since the probe began
 // Exit code 0, or 2 when no such window is shown.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -49,6 +52,7 @@ int Latency(HWND window, double seconds) {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
   std::vector<double> waits;
+  std::vector<std::pair<double, double>> slow;  // when, how long
   for (;;) {
     QueryPerformanceCounter(&now);
     if (Milliseconds(start, now, frequency) > seconds * 1000.0 || !IsWindow(window)) break;
@@ -59,6 +63,7 @@ int Latency(HWND window, double seconds) {
     QueryPerformanceCounter(&after);
     if (!answered && !IsWindow(window)) break;
     waits.push_back(Milliseconds(before, after, frequency));
+    if (waits.back() > 100.0) slow.emplace_back(Milliseconds(start, before, frequency), waits.back());
     Sleep(20);
   }
   if (waits.empty()) {
@@ -70,6 +75,7 @@ int Latency(HWND window, double seconds) {
   const auto at = [&](double q) { return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(q * sorted.size()))]; };
   std::printf("samples %u median %.1f p99 %.1f longest %.1f\n", static_cast<unsigned>(sorted.size()), at(0.5), at(0.99),
               sorted.back());
+  for (const auto& [when, wait] : slow) std::printf("slow %.0f %.1f\n", when, wait);
   return 0;
 }
 
