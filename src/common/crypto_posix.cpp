@@ -1,8 +1,12 @@
 // Host back-end of the crypto facade: libcrypto's EVP interfaces.
+#include <algorithm>
+
 #include <openssl/core_names.h>
+#include <openssl/ec.h>
 #include <openssl/evp.h>
 
 #include "common/crypto.h"
+#include "common/crypto_backend.h"
 
 namespace crypto {
 namespace {
@@ -108,4 +112,44 @@ Bytes Pbkdf2HmacSha1(ByteSpan password, ByteSpan salt, unsigned iterations, std:
   return out;
 }
 
+namespace backend {
+
+bool VerifyEcdsaP256Digest(ByteSpan publicKey, ByteSpan digest, ByteSpan signature) {
+  unsigned char point[1 + kEcdsaP256KeySize] = {0x04};  // uncompressed: 04 X Y
+  std::copy(publicKey.begin(), publicKey.end(), point + 1);
+  char group[] = "prime256v1";
+  OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_PKEY_PARAM_GROUP_NAME, group, 0),
+                         OSSL_PARAM_construct_octet_string(OSSL_PKEY_PARAM_PUB_KEY, point, sizeof point),
+                         OSSL_PARAM_construct_end()};
+  std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> fromData(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr),
+                                                                       &EVP_PKEY_CTX_free);
+  EVP_PKEY* rawKey = nullptr;
+  if (!fromData || EVP_PKEY_fromdata_init(fromData.get()) != 1 ||
+      EVP_PKEY_fromdata(fromData.get(), &rawKey, EVP_PKEY_PUBLIC_KEY, params) != 1) {
+    return false;
+  }
+  const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(rawKey, &EVP_PKEY_free);
+
+  // libcrypto takes the signature in its DER form.
+  const std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> sig(ECDSA_SIG_new(), &ECDSA_SIG_free);
+  BIGNUM* r = BN_bin2bn(signature.data(), 32, nullptr);
+  BIGNUM* s = BN_bin2bn(signature.data() + 32, 32, nullptr);
+  if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
+    BN_free(r);
+    BN_free(s);
+    return false;
+  }
+  unsigned char* der = nullptr;
+  const int derLength = i2d_ECDSA_SIG(sig.get(), &der);
+  const std::unique_ptr<unsigned char, void (*)(unsigned char*)> derOwner(
+      der, [](unsigned char* p) { OPENSSL_free(p); });
+  if (derLength <= 0) return false;
+
+  std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> verify(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr),
+                                                                     &EVP_PKEY_CTX_free);
+  return verify && EVP_PKEY_verify_init(verify.get()) == 1 &&
+         EVP_PKEY_verify(verify.get(), der, static_cast<std::size_t>(derLength), digest.data(), digest.size()) == 1;
+}
+
+}  // namespace backend
 }  // namespace crypto

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <cstring>
+
 #include "common/crypto.h"
+#include "common/crypto_backend.h"
 
 namespace crypto {
 namespace {
@@ -50,6 +53,10 @@ BCRYPT_ALG_HANDLE Sha256Provider() {
 }
 BCRYPT_ALG_HANDLE HmacSha1Provider() {
   static Provider p(BCRYPT_SHA1_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+  return p.get();
+}
+BCRYPT_ALG_HANDLE EcdsaP256Provider() {
+  static Provider p(BCRYPT_ECDSA_P256_ALGORITHM, 0);
   return p.get();
 }
 
@@ -154,4 +161,23 @@ Bytes Pbkdf2HmacSha1(ByteSpan password, ByteSpan salt, unsigned iterations, std:
   return out;
 }
 
+namespace backend {
+
+bool VerifyEcdsaP256Digest(ByteSpan publicKey, ByteSpan digest, ByteSpan signature) {
+  // A BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y.
+  unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + kEcdsaP256KeySize];
+  const BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+  std::memcpy(blob, &header, sizeof header);
+  std::memcpy(blob + sizeof header, publicKey.data(), kEcdsaP256KeySize);
+  BCRYPT_ALG_HANDLE provider = EcdsaP256Provider();
+  BCRYPT_KEY_HANDLE handle = nullptr;
+  if (!provider || !Ok(BCryptImportKeyPair(provider, nullptr, BCRYPT_ECCPUBLIC_BLOB, &handle, blob, sizeof blob, 0))) {
+    return false;
+  }
+  const KeyHandle key(handle);
+  return Ok(BCryptVerifySignature(handle, nullptr, const_cast<PUCHAR>(digest.data()), static_cast<ULONG>(digest.size()),
+                                  const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0));
+}
+
+}  // namespace backend
 }  // namespace crypto

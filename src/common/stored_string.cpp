@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/hex.h"
 #include "common/text.h"
 
 namespace common {
@@ -29,16 +30,7 @@ std::wstring TMyStringStream::DataString() const {
   return AnsiToWide(std::string_view(reinterpret_cast<const char*>(data_.data()), data_.size()));
 }
 
-std::wstring TMyStringStream::GetHexData() const {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring hex;
-  hex.reserve(data_.size() * 2);
-  for (const std::uint8_t b : data_) {
-    hex.push_back(kDigits[b >> 4]);
-    hex.push_back(kDigits[b & 15]);
-  }
-  return hex;
-}
+std::wstring TMyStringStream::GetHexData() const { return ToHex(data_, /*upperCase=*/true); }
 
 std::wstring DecodeStoredString(std::wstring_view storedHex) {
   const std::wstring plain = DecipherHexText(storedHex, kStoredValueKey);
