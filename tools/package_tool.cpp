@@ -6,11 +6,16 @@
 // check also warns of names that each Windows would read in its own code page, finds the product's
 // main program (MainProgPath + MainProg of PRODUCT_DIR/configfile.json) among the entries, and
 // prints the archive's SHA-256, which the API server may publish with the download address.
+// And the package signatures (keygen and sign in the host build only):
+//   package-tool keygen DIR                       writes DIR/package-key.pem, prints the PackageKey value
+//   package-tool sign KEY.pem PACKAGE             prints the "sig" value of PACKAGE
+//   package-tool verify PACKAGEKEY PACKAGE SIG    exit 0 when SIG is the signature of PACKAGE, 1 when not
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -19,6 +24,9 @@
 #include "common/text.h"
 #include "installer/config_file.h"
 #include "installer/file_digest.h"
+#ifndef _WIN32
+#include "package_signer.h"
+#endif
 #include "zip/unzip_package.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_files.h"
@@ -26,14 +34,63 @@
 
 namespace {
 
+std::wstring Wide(const char* argument) { return common::AnsiToWide(argument); }
+
 int Usage() {
-  std::fputs("usage: package-tool extract ARCHIVE DEST PASSWORD\n"
-             "       package-tool check ARCHIVE PASSWORD [PRODUCT_DIR]\n",
-             stderr);
+  std::fputs(
+      "usage: package-tool extract ARCHIVE DEST PASSWORD\n"
+      "       package-tool check ARCHIVE PASSWORD [PRODUCT_DIR]\n"
+#ifndef _WIN32
+      "       package-tool keygen DIR\n"
+      "       package-tool sign KEY.pem PACKAGE\n"
+#endif
+      "       package-tool verify PACKAGEKEY PACKAGE SIG\n",
+      stderr);
   return 2;
 }
 
-std::wstring Wide(const char* argument) { return common::AnsiToWide(argument); }
+// keygen, sign and verify, with their arguments (after the command's name).
+int SignatureCommand(std::string_view command, int argc, char** argv) {
+#ifndef _WIN32
+  std::string error;
+  if (command == "keygen" && argc == 1) {
+    const std::optional<std::string> packageKey = tools::GeneratePackageKey(argv[0], error);
+    if (!packageKey) {
+      std::fprintf(stderr, "package-tool: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s\n", packageKey->c_str());
+    std::fprintf(stderr,
+                 "wrote %s/package-key.pem: keep it secret and safe. The line above is the product's "
+                 "\"PackageKey\" in configfile.json.\n",
+                 argv[0]);
+    return 0;
+  }
+  if (command == "sign" && argc == 2) {
+    const std::optional<std::string> sig = tools::SignPackage(argv[0], argv[1], error);
+    if (!sig) {
+      std::fprintf(stderr, "package-tool: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s\n", sig->c_str());
+    return 0;
+  }
+#endif
+  if (command == "verify" && argc == 3) {
+    const std::wstring packageKey = Wide(argv[0]);
+    if (!installer::ParsePackageKey(packageKey)) {
+      std::fputs("package-tool: PACKAGEKEY is not a package key (128 hex digits, a point of P-256)\n", stderr);
+      return 2;
+    }
+    if (!installer::PackageFileMatches(Wide(argv[1]), L"", packageKey, Wide(argv[2]))) {
+      std::printf("signature does not match %s\n", argv[1]);
+      return 1;
+    }
+    std::printf("signature matches %s\n", argv[1]);
+    return 0;
+  }
+  return Usage();
+}
 
 std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text); }
 
@@ -114,6 +171,7 @@ bool CheckMainProgram(const std::filesystem::path& productDir, const std::vector
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
+  if (command == "keygen" || command == "sign" || command == "verify") return SignatureCommand(command, argc - 2, argv + 2);
   const bool extract = command == "extract" && argc == 5;
   const bool check = command == "check" && (argc == 4 || argc == 5);
   if (!extract && !check) return Usage();

@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "common/text.h"
+#include "installer/file_digest.h"
 #include "system/registry_strings.h"
 
 namespace installer {
@@ -53,7 +54,10 @@ std::wstring ProductKey(std::wstring_view softId) { return L"SOFTWARE\\" + std::
 bool IsConfigDataUsable(std::wstring_view configFileData) {
   if (configFileData.empty()) return false;
   const json document = json::parse(common::WideToUtf8(configFileData), nullptr, /*allow_exceptions=*/false);
-  return document.is_object();
+  if (!document.is_object()) return false;
+  const auto key = document.find("PackageKey");
+  return key == document.end() ||
+         (key->is_string() && ParsePackageKey(common::Utf8ToWide(key->get_ref<const std::string&>())).has_value());
 }
 
 std::wstring ConfigSoftId(std::wstring_view configFileData) {
@@ -106,6 +110,7 @@ TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, co
   ProtocalRootKeyName = ReadText(document, "ProtocalRootKeyName");
   Protocalname = ReadText(document, "Protocalname");
   AutoStartInstall = ReadBool(document, "AutoStartInstall");
+  PackageKey = ReadText(document, "PackageKey");
 }
 
 bool TConfigFile::isValidSourceFound() const { return FromSource != L"none"; }

@@ -17,8 +17,10 @@ struct TConfigContext {
   std::function<std::wstring()> localAppDataDir;  // local application-data folder, no trailing separator
 };
 
-// False for a configuration text the program cannot run with: empty, not valid JSON, or JSON that
-// is not an object. Start-up treats such a text like a missing configuration.
+// False for a configuration text the program cannot run with: empty, not valid JSON, JSON that is
+// not an object, or a "PackageKey" member that is not the maker's public key (see ParsePackageKey
+// in installer/file_digest.h; an empty text or null counts as damaged too, so that a slip can never
+// switch the signature check off). Start-up treats such a text like a missing configuration.
 bool IsConfigDataUsable(std::wstring_view configFileData);
 
 // The "SoftId" of a configuration text, read as TConfigFile reads it, without anything else that
@@ -75,6 +77,9 @@ class TConfigFile {
   std::wstring Protocalname;
   std::vector<std::wstring> AssociatedExts;
   bool AutoStartInstall = false;
+  // The maker's public key (128 hexadecimal digits, X then Y of a P-256 point). When present, a
+  // downloaded package is installed only with the maker's signature; empty: no signature asked for.
+  std::wstring PackageKey;
 
  private:
   std::wstring exeFileName_;

@@ -16,7 +16,7 @@ enum class ExitCode : int {
   kCreateResFile = 6,           // the embedded package could not be written out
   kGetSoftDownloadInfo = 7,     // the server gave no download address, and retrying did not help
   kUrlEmpty = 8,                // the download-information request failed
-  kDownloadZipFail = 9,         // the package download failed (or the package did not match its digest)
+  kDownloadZipFail = 9,         // the package download failed, or the package did not match its digest or signature
   kZipFileNotExist = 10,        // the package file was missing when extraction was to start
   kUnzipFailed = 11,            // the package could not be extracted
   kUninstalled = 12,            // uninstalled

@@ -1,11 +1,11 @@
 #include "installer/file_digest.h"
 
 #include <cstdio>
-#include <cwctype>
 #include <memory>
 #include <vector>
 
 #include "common/crypto.h"
+#include "common/hex.h"
 #include "common/text.h"
 
 namespace installer {
@@ -25,40 +25,42 @@ File OpenForReading(const std::wstring& path) {
 #endif
 }
 
-std::wstring Hex(const crypto::Bytes& bytes) {
-  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring hex;
-  for (std::uint8_t b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 0xF];
-  }
-  return hex;
-}
-
-}  // namespace
-
-std::wstring FileSha256Hex(const std::wstring& path) {
+std::optional<crypto::Bytes> FileSha256(const std::wstring& path) {
   File file = OpenForReading(path);
-  if (!file) return std::wstring();
+  if (!file) return std::nullopt;
   crypto::Sha256 digest;
   std::vector<std::uint8_t> buffer(256 * 1024);
   std::size_t got = 0;
   while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
     digest.Update(crypto::ByteSpan(buffer.data(), got));
   }
-  if (std::ferror(file.get())) return std::wstring();
-  return Hex(digest.Final());
+  if (std::ferror(file.get())) return std::nullopt;
+  return digest.Final();
 }
 
-bool FileSha256Matches(const std::wstring& path, const std::wstring& expectedHex) {
-  if (expectedHex.size() != 64) return false;
-  std::wstring expected;
-  for (wchar_t c : expectedHex) {
-    if (!std::iswxdigit(c)) return false;
-    expected += static_cast<wchar_t>(std::towlower(c));
-  }
-  const std::wstring actual = FileSha256Hex(path);
-  return !actual.empty() && actual == expected;
+}  // namespace
+
+std::wstring FileSha256Hex(const std::wstring& path) {
+  const std::optional<crypto::Bytes> digest = FileSha256(path);
+  return digest ? common::ToHex(*digest) : std::wstring();
+}
+
+std::optional<std::vector<std::uint8_t>> ParsePackageKey(std::wstring_view text) {
+  std::optional<std::vector<std::uint8_t>> key = common::ParseHex(text, crypto::kEcdsaP256KeySize);
+  if (!key || !crypto::IsEcdsaP256PublicKey(*key)) return std::nullopt;
+  return key;
+}
+
+bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
+                        const std::wstring& signatureHex) {
+  if (expectedSha256Hex.empty() && packageKey.empty()) return true;
+  const std::optional<crypto::Bytes> digest = FileSha256(path);
+  if (!digest) return false;
+  if (!expectedSha256Hex.empty() && common::ParseHex(expectedSha256Hex, crypto::kSha256Size) != *digest) return false;
+  if (packageKey.empty()) return true;
+  const std::optional<crypto::Bytes> key = ParsePackageKey(packageKey);
+  const std::optional<crypto::Bytes> signature = common::ParseHex(signatureHex, crypto::kEcdsaP256SignatureSize);
+  return key && signature && crypto::VerifyEcdsaP256Sha256(*key, *digest, *signature);
 }
 
 }  // namespace installer

@@ -1,15 +1,32 @@
-// Checks a downloaded package against the SHA-256 digest that the server announced for it.
+// Checks that a downloaded package is the one that was published: its SHA-256 digest against the
+// digest that the server announced, and, when the product carries the maker's public key
+// ("PackageKey"), the maker's ECDSA P-256 signature that the server passes on. The key travels
+// inside the installer, so neither the API server nor the package server can forge the signature.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace installer {
 
 // The file's SHA-256 digest as 64 lower-case hexadecimal digits; empty when it cannot be read.
 std::wstring FileSha256Hex(const std::wstring& path);
 
-// True when the file's SHA-256 digest equals expectedHex (64 hexadecimal digits, either letter
-// case). False when the file cannot be read or expectedHex is not such a digest.
-bool FileSha256Matches(const std::wstring& path, const std::wstring& expectedHex);
+// The maker's public key from its configuration text: exactly 128 hexadecimal digits (either
+// letter case), X then Y of a point of P-256. nullopt for anything else, a point off the curve
+// included.
+std::optional<std::vector<std::uint8_t>> ParsePackageKey(std::wstring_view text);
+
+// True when the file is the published package:
+// - expectedSha256Hex is empty, or the file's digest equals it (64 hexadecimal digits, either case);
+// - packageKey is empty, or signatureHex (128 hexadecimal digits, r then s) is a valid signature of
+//   the file's bytes under that key.
+// False when the file cannot be read or a value is malformed. Reads the file once, and not at all
+// when there is nothing to check.
+bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
+                        const std::wstring& signatureHex);
 
 }  // namespace installer

@@ -214,12 +214,15 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
       [this](net::TDownThread*, std::int64_t code) { idhtp1WorkFinish(code); });
   while (FDownloadStatus != kDownloadDone && FDownloadStatus != kDownloadFailed) view_.WaitForMessages(50);
 
-  // A package that does not match the digest the server announced is not installed. Hashing a
-  // large package takes seconds on a slow disk; the window answers meanwhile.
+  // A package that does not match the digest the server announced, or that does not carry the
+  // maker's signature when the product has the maker's key, is not installed. Hashing a large
+  // package takes seconds on a slow disk; the window answers meanwhile.
   const std::wstring sha256 = api_->DownloadSha256();
+  const std::wstring sig = api_->DownloadSig();
+  const std::wstring packageKey = config.PackageKey;
   bool matches = true;
-  if (FDownloadStatus == kDownloadDone && !sha256.empty()) {
-    sys::RunBesideGuiThread([&] { matches = FileSha256Matches(zipFile, sha256); });
+  if (FDownloadStatus == kDownloadDone && (!sha256.empty() || !packageKey.empty())) {
+    sys::RunBesideGuiThread([&] { matches = PackageFileMatches(zipFile, sha256, packageKey, sig); });
   }
   if (!matches) {
     sys::DeleteFileForce(zipFile);

@@ -141,6 +141,7 @@ bool TAPI::GetSoftDownloadInfo(std::wstring& url, std::wstring& ver) {
   ver = TextMember(data, "ver");
   FCurrVer = ver;
   FDownloadSha256 = TextMember(data, "sha256");
+  FDownloadSig = TextMember(data, "sig");
   return true;
 }
 

@@ -58,6 +58,9 @@ class TAPI {
   bool AllowsPackageUrl(const std::wstring& url) const;
   // The member "sha256" of the last accepted lookup's data; empty when it had none.
   const std::wstring& DownloadSha256() const { return FDownloadSha256; }
+  // The member "sig" of the last accepted lookup's data (the maker's signature of the package);
+  // empty when it had none.
+  const std::wstring& DownloadSig() const { return FDownloadSig; }
 
  private:
   // soft_id, curr_ver (the given version), source and device_code, each "k=v" joined by "&".
@@ -70,6 +73,7 @@ class TAPI {
   std::wstring FFromSource;
   std::wstring FGuid;
   std::wstring FDownloadSha256;
+  std::wstring FDownloadSig;
   std::wstring baseUrl_;
 };
 

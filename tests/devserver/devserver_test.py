@@ -19,10 +19,24 @@ SOURCE = pathlib.Path(__file__).resolve().parents[2]
 SERVER = SOURCE / "tools" / "devserver" / "devserver.py"
 sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
 from test_ca import TestCa  # noqa: E402
+sys.path.insert(0, str(SOURCE / "tests" / "support"))
+from ecdsa_der import raw_to_der  # noqa: E402
 
 
 def blob(offset, size):
     return bytes(((i * 131) + i // 65536) % 256 for i in range(offset, offset + size))
+
+
+def start_server(root, *options):
+    """The server on a free port, serving root/files: its process and its port."""
+    port_file = root / "port"
+    proc = subprocess.Popen([sys.executable, str(SERVER), "--port", "0", "--port-file", str(port_file),
+                             "--files", str(root / "files"), *options], stdout=subprocess.DEVNULL)
+    for _ in range(100):
+        if port_file.exists():
+            break
+        time.sleep(0.05)
+    return proc, int(port_file.read_text())
 
 
 class DevServerTest(unittest.TestCase):
@@ -34,16 +48,8 @@ class DevServerTest(unittest.TestCase):
         (root / "files" / "package.zip").write_bytes(b"PK" + bytes(range(256)) * 40)
         (root / "files" / "package-v2.zip").write_bytes(b"PK" + bytes(range(255, -1, -1)) * 40)
         (root / "secret.txt").write_text("outside")
-        port_file = root / "port"
         cls.log_file = root / "requests.log"
-        cls.proc = subprocess.Popen([sys.executable, str(SERVER), "--port", "0", "--port-file", str(port_file),
-                                     "--files", str(root / "files"), "--log", str(cls.log_file)],
-                                    stdout=subprocess.DEVNULL)
-        for _ in range(100):
-            if port_file.exists():
-                break
-            time.sleep(0.05)
-        cls.port = int(port_file.read_text())
+        cls.proc, cls.port = start_server(root, "--log", str(cls.log_file))
         cls.base = "http://127.0.0.1:%d" % cls.port
 
     @classmethod
@@ -254,6 +260,57 @@ class TlsDevServerTest(unittest.TestCase):
             finally:
                 proc.terminate()
                 proc.wait()
+
+
+class SignedLookupTest(unittest.TestCase):
+    """--sign-key: the lookup's "sig", checked with the openssl command, and its faults."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        root = pathlib.Path(cls.dir.name)
+        (root / "files").mkdir()
+        cls.package = b"PK" + os.urandom(5000)
+        (root / "files" / "package.zip").write_bytes(cls.package)
+        cls.key = root / "key.pem"
+        subprocess.run(["openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out",
+                        str(cls.key)], check=True, capture_output=True)
+        cls.public = root / "public.pem"
+        subprocess.run(["openssl", "pkey", "-in", str(cls.key), "-pubout", "-out", str(cls.public)], check=True)
+        cls.proc, port = start_server(root, "--sign-key", str(cls.key))
+        cls.base = "http://127.0.0.1:%d" % port
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.proc.terminate()
+        cls.proc.wait()
+        cls.dir.cleanup()
+
+    def lookup_data(self, sig_mode):
+        urllib.request.urlopen(self.base + "/_control/set?sig=" + sig_mode).read()
+        with urllib.request.urlopen(self.base + "/api/config/soft_down?soft_id=x&source=y") as r:
+            return json.loads(r.read())["data"]
+
+    def openssl_verifies(self, sig_hex, data):
+        root = pathlib.Path(self.dir.name)
+        (root / "sig.der").write_bytes(raw_to_der(bytes.fromhex(sig_hex)))
+        (root / "data.bin").write_bytes(data)
+        result = subprocess.run(["openssl", "dgst", "-sha256", "-verify", str(self.public), "-signature",
+                                 str(root / "sig.der"), str(root / "data.bin")], capture_output=True, text=True)
+        return result.returncode == 0 and "Verified OK" in result.stdout
+
+    def test_signature_of_the_package(self):
+        sig = self.lookup_data("ok")["sig"]
+        self.assertRegex(sig, r"^[0-9a-f]{128}$")
+        self.assertTrue(self.openssl_verifies(sig, self.package))
+        self.assertFalse(self.openssl_verifies(sig, self.package + b"x"))
+
+    def test_faults(self):
+        other = self.lookup_data("other")["sig"]
+        self.assertRegex(other, r"^[0-9a-f]{128}$")
+        self.assertFalse(self.openssl_verifies(other, self.package), "a real signature, of other bytes")
+        self.assertNotIn("sig", self.lookup_data("missing"))
+        self.assertNotRegex(self.lookup_data("malformed")["sig"], r"^[0-9a-f]{128}$")
 
 
 if __name__ == "__main__":

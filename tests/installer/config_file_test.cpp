@@ -2,6 +2,7 @@
 // against the in-memory registry on the host and the real one under Wine.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <stdexcept>
 
 #include "common/strings.h"
@@ -117,6 +118,47 @@ TEST_F(ConfigFile, EveryFieldComesFromItsOwnKey) {
     EXPECT_TRUE(flag);
   }
   EXPECT_EQ(c.AssociatedExts, std::vector<std::wstring>{L".a"});
+}
+
+// "PackageKey" switches the signature check on; a value that is no key must not leave it off
+// silently, so the whole configuration counts as damaged.
+TEST_F(ConfigFile, PackageKeyIsTheMakersKeyOrTheConfigurationIsDamaged) {
+  const std::string key =
+      "60fed4ba255a9d31c961eb74c6356d68c049b8923b61fa6ce669622e60f29fb6"
+      "7903fe1008b8bc99a41ae9e95628bc64f2f1b20c2d7e9f5177a3c294d4462299";
+  std::string upper = key;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const struct {
+    std::string raw;  // "" = key absent
+    bool usable;
+  } cases[] = {
+      {"", true},
+      {"\"" + key + "\"", true},
+      {"\"" + upper + "\"", true},
+      {R"("")", false},
+      {"null", false},
+      {"0", false},
+      {"true", false},
+      {"[]", false},
+      {R"({"x":")" + key.substr(0, 64) + R"(","y":")" + key.substr(64) + "\"}", false},
+      {"\"" + key.substr(0, 127) + "\"", false},
+      {"\"" + key + "0\"", false},
+      {"\"04" + key + "\"", false},
+      {"\" " + key + "\"", false},
+      {"\"" + key + "\\n\"", false},
+      {"\"" + key.substr(0, 127) + "8\"", false},  // off the curve
+      {"\"" + std::string(128, '0') + "\"", false},
+      {"\"" + std::string(128, 'f') + "\"", false},
+      {R"("not a key")", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.raw);
+    const std::wstring document = DocumentWith("PackageKey", c.raw);
+    EXPECT_EQ(installer::IsConfigDataUsable(document), c.usable);
+    if (!c.usable) continue;
+    const std::string value = c.raw.empty() ? "" : c.raw.substr(1, 128);
+    EXPECT_EQ(TConfigFile(document, false, Context()).PackageKey, common::Utf8ToWide(value));
+  }
 }
 
 TEST_F(ConfigFile, TextsThatAreNotAJsonObjectAreNotUsable) {

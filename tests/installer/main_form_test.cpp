@@ -14,11 +14,13 @@
 #include <thread>
 
 #include "common/crypto.h"
+#include "common/hex.h"
 #include "common/text.h"
 #include "installer/config_file.h"
 #include "net/http_fake.h"
 #include "package_password_plain.h"
 #include "recording_view.h"
+#include "support/openssl_signer.h"
 #include "support/pump.h"
 #include "system/files.h"
 #include "system/processes.h"
@@ -152,12 +154,17 @@ class MainFormTest : public ::testing::Test {
   }
 
   void ServeDownload(const std::string& version = "2.0.5", int status = 200, const std::string& extraData = "") {
+    ServePackage(Package(), version, status, extraData);
+  }
+
+  // The lookup answer (extraData: further members of its "data") and the package bytes it names.
+  void ServePackage(const std::string& bytes, const std::string& version, int status, const std::string& extraData) {
     net::fake::SetAnswer(L"/api/config/soft_down",
                          net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
                                          R"(","ver":")" + version + "\"" + extraData + "}}"));
     net::fake::Answer package;
     package.status = status;
-    package.body = Package();
+    package.body = bytes;
     net::fake::SetAnswer(L"/pkg/brisklens.zip", package);
   }
 
@@ -305,6 +312,13 @@ TEST_F(MainFormTest, EarlyEndsAtStartUpSendNoReportAndEndWithTheirExitCode) {
   SetResource(L"configfile", "{not json");
   Create();
   EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog config data is empty", L"quit"}));
+
+  // A maker's key that is no key: damaged, rather than installing without the signature check.
+  NewView();
+  SetResource(L"configfile", Config(R"(,"PackageKey":")" + std::string(127, 'a') + "\""));
+  Create();
+  EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog config data is empty", L"quit"}));
+  EXPECT_EQ(form_->exitCode(), ExitCode::kConfigEmpty);
 
   // Installed already, and the user opens it (even when started with "astart").
   NewView();
@@ -653,6 +667,83 @@ TEST_F(MainFormTest, MatchingDigestIsInstalled) {
   TFrmCommInst& form = Create();
   form.btnInstallClick();
   EXPECT_EQ(form.installStatus(), kInstalled);
+}
+
+// The product carries the maker's key: a download is installed only with the maker's signature of
+// exactly the bytes served, and a refused package is reported like a digest mismatch, with nothing
+// extracted. The signatures come from libcrypto, not from our own code.
+TEST_F(MainFormTest, WithTheMakersKeyOnlyTheMakersSignatureOfThePackageInstalls) {
+  const testing_support::OpensslSigner maker;
+  const testing_support::OpensslSigner stranger;
+  const std::string key = common::WideToUtf8(common::ToHex(maker.PublicKey()));
+  auto hex = [](const std::vector<std::uint8_t>& bytes) { return common::WideToUtf8(common::ToHex(bytes)); };
+  const struct {
+    const char* name;
+    std::function<std::string(const std::string& package)> extraData;  // members added to "data"
+    bool installs;
+  } cases[] = {
+      {"signed", [&](const std::string& p) { return R"(,"sig":")" + hex(maker.Sign(p)) + "\""; }, true},
+      {"signed, with its digest",
+       [&](const std::string& p) {
+         crypto::Sha256 digest;
+         digest.Update(crypto::ByteSpan(reinterpret_cast<const std::uint8_t*>(p.data()), p.size()));
+         return R"(,"sig":")" + hex(maker.Sign(p)) + R"(","sha256":")" + hex(digest.Final()) + "\"";
+       },
+       true},
+      {"signed, digest of another file",
+       [&](const std::string& p) { return R"(,"sig":")" + hex(maker.Sign(p)) + R"(","sha256":")" + std::string(64, 'a') + "\""; },
+       false},
+      {"package swapped: signature of another package",
+       [&](const std::string& p) { return R"(,"sig":")" + hex(maker.Sign(p + "x")) + "\""; }, false},
+      {"signed by another key", [&](const std::string& p) { return R"(,"sig":")" + hex(stranger.Sign(p)) + "\""; }, false},
+      {"no signature", [](const std::string&) { return std::string(); }, false},
+      {"empty signature", [](const std::string&) { return std::string(R"(,"sig":"")"); }, false},
+      {"malformed signature", [](const std::string&) { return std::string(R"(,"sig":"not hex")"); }, false},
+      {"signature as a number", [](const std::string&) { return std::string(R"(,"sig":12345)"); }, false},
+      {"signature cut short",
+       [&](const std::string& p) { return R"(,"sig":")" + hex(maker.Sign(p)).substr(0, 126) + "\""; }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    net::fake::Reset();
+    fs::remove_all(InstallDir());
+    SetResource(L"configfile", Config(R"(,"PackageKey":")" + key + "\""));
+    const std::string package = Package();
+    ServePackage(package, "2.0", 200, c.extraData(package));
+    NewView();
+    TFrmCommInst& form = Create();
+    form.btnInstallClick();
+    if (c.installs) {
+      EXPECT_EQ(form.installStatus(), kInstalled);
+      EXPECT_TRUE(fs::exists(InstallDir() / "Orvatte.exe"));
+      continue;
+    }
+    EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail download_zip_fail 0"});
+    EXPECT_EQ(form.exitCode(), ExitCode::kDownloadZipFail);
+    EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
+    EXPECT_FALSE(fs::exists(root_ / "tmp" / "brisklens_win.zip")) << "the refused package is not left behind";
+  }
+}
+
+// Without a key nothing changes: a "sig" in the answer is not looked at; an embedded package is
+// covered by the installer's own file and needs no signature either way.
+TEST_F(MainFormTest, SignatureIsAskedForOnlyOfADownloadForAProductWithAKey) {
+  ServeDownload("2.0", 200, R"(,"sig":"not hex")");
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+
+  const testing_support::OpensslSigner maker;
+  SetResource(L"configfile", Config(R"(,"PackageKey":")" + common::WideToUtf8(common::ToHex(maker.PublicKey())) + "\""));
+  SetResource(L"zipfile", Package());
+  fs::remove_all(InstallDir());
+  net::fake::Reset();
+  NewView();
+  TFrmCommInst& embedded = Create();
+  embedded.btnInstallClick();
+  EXPECT_EQ(embedded.installStatus(), kInstalled);
+  EXPECT_TRUE(fs::exists(InstallDir() / "Orvatte.exe"));
+  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty());
 }
 
 TEST_F(MainFormTest, NoDriveWithRoomEndsTheInstall) {

@@ -178,11 +178,19 @@ TEST_F(ApiTest, LookupOutcomes) {
     net::fake::Answer answer;
     bool result;
     std::wstring url, ver, currVer, sha256;
+    std::wstring sig = L"";
   } cases[] = {
       {"accepted", net::fake::Json(R"({"code":0,"data":{"url":"http://p/x.zip","ver":"2.0"}})"), true,
        L"http://p/x.zip", L"2.0", L"2.0", L""},
       {"with digest", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"2.1","sha256":"ab12"}})"), true, L"u",
        L"2.1", L"2.1", L"ab12"},
+      {"with signature", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"2.1","sig":"cd34"}})"), true, L"u",
+       L"2.1", L"2.1", L"", L"cd34"},
+      // Taken as text like every member; the signature check then refuses anything but hex digits.
+      {"signature as a number", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"2.1","sig":1234}})"), true,
+       L"u", L"2.1", L"2.1", L"", L"1234"},
+      {"signature as an object", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"2.1","sig":{"r":1}}})"),
+       true, L"u", L"2.1", L"2.1", L"", L""},
       {"empty url", net::fake::Json(R"({"code":0,"data":{"url":"","ver":"2.0"}})"), true, L"", L"2.0", L"2.0", L""},
       {"no url member", net::fake::Json(R"({"code":"0","data":{"ver":"2.0"}})"), true, L"", L"2.0", L"2.0", L""},
       {"no data", net::fake::Json(R"({"code":0})"), true, L"", L"", L"", L""},
@@ -203,6 +211,7 @@ TEST_F(ApiTest, LookupOutcomes) {
     EXPECT_EQ(ver, c.ver) << c.name;
     EXPECT_EQ(api.CurrVer(), c.currVer) << c.name;
     EXPECT_EQ(api.DownloadSha256(), c.sha256) << c.name;
+    EXPECT_EQ(api.DownloadSig(), c.sig) << c.name;
   }
 }
 

@@ -29,6 +29,10 @@ Settings:
                 when this server speaks TLS)
   ver           the lookup's "ver" (default 1.0.0)
   sha256        when set, the lookup's data also carries "sha256"
+  sig           with --sign-key, what the lookup's data carries as "sig" (the maker's signature of
+                the package that the default url names, 128 hex digits r then s):
+                ok (default) | other (a valid signature of other bytes: a swapped package) |
+                missing (no "sig") | malformed (not hex)
   package       file name that the default url names (default package.zip)
   pkg_status    200 | 300 | 301 | 404 | 500: the answer of every package request (301 carries
                 no Location)
@@ -54,6 +58,8 @@ Every request except /_control is appended to the log (memory and --log file) as
 with the exact query string, e.g. "/api/report/install?soft_id=x&curr_ver=1". Start with
 --port 0 for a free port; --port-file receives the port once the server listens. With --tls PEM
 (certificate chain and private key in one file) it speaks https only.
+With --sign-key KEY.pem (a P-256 private key, as package-tool keygen writes it) the lookup carries
+the package's signature, made with the openssl command.
 """
 
 import argparse
@@ -64,6 +70,7 @@ import json
 import os
 import socket
 import ssl
+import subprocess
 import threading
 import time
 import urllib.parse
@@ -77,6 +84,7 @@ DEFAULTS = {
     "url": "",
     "ver": "1.0.0",
     "sha256": "",
+    "sig": "ok",
     "package": "package.zip",
     "pkg_status": "200",
     "redirect_host": "",
@@ -107,6 +115,31 @@ def blob_bytes(offset, size):
         out += BLOCK[in_block:in_block + n].translate(SHIFTS[block_no % 256])
         pos += n
     return bytes(out)
+
+
+def der_signature_to_raw(der):
+    """r then s, 32 bytes each, of an ECDSA signature in DER (SEQUENCE of two INTEGERs)."""
+    def read(data, pos, tag):
+        if data[pos] != tag:
+            raise ValueError("unexpected DER tag")
+        length = data[pos + 1]
+        pos += 2
+        if length & 0x80:
+            count = length & 0x7F
+            length = int.from_bytes(data[pos:pos + count], "big")
+            pos += count
+        return data[pos:pos + length], pos + length
+    body, _ = read(der, 0, 0x30)
+    r, pos = read(body, 0, 0x02)
+    s, _ = read(body, pos, 0x02)
+    return int.from_bytes(r, "big").to_bytes(32, "big") + int.from_bytes(s, "big").to_bytes(32, "big")
+
+
+def sign_bytes(key_pem, data):
+    """The maker's signature of data (ECDSA P-256 over SHA-256) as 128 hex digits."""
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key_pem], input=data, capture_output=True,
+                         check=True).stdout
+    return der_signature_to_raw(der).hex()
 
 
 class State:
@@ -267,8 +300,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data = {"url": "" if mode == "empty_url" else url, "ver": s.get("ver")}
             if s.get("sha256"):
                 data["sha256"] = s.get("sha256")
+            sig = self.signature(s.get("sig"))
+            if sig is not None:
+                data["sig"] = sig
             envelope["data"] = data
         self.send_json(envelope)
+
+    def signature(self, mode):
+        """The "sig" member for the sig setting, or None for none."""
+        key = self.server.sign_key
+        if not key or mode == "missing":
+            return None
+        if mode == "malformed":
+            return "not-a-signature"
+        path = os.path.join(self.server.files or "", self.state.get("package"))
+        try:
+            with open(path, "rb") as f:
+                data = f.read()
+        except OSError:
+            return None
+        return sign_bytes(key, data + b"another package" if mode == "other" else data)
 
     def package_file(self, name):
         later = self.state.count_package_request() > 0
@@ -399,6 +450,7 @@ def main():
     parser.add_argument("--files", help="folder whose files /files/<name> serves")
     parser.add_argument("--log", help="file that receives the request log as well")
     parser.add_argument("--tls", metavar="PEM", help="speak https with this certificate chain and key")
+    parser.add_argument("--sign-key", help="the maker's P-256 private key (PEM): the lookup carries \"sig\"")
     args = parser.parse_args()
 
     server = Server((args.host, args.port), Handler)
@@ -407,6 +459,7 @@ def main():
         server.tls.load_cert_chain(args.tls)
     server.state = State(args.log)
     server.files = args.files
+    server.sign_key = args.sign_key
     port = server.server_address[1]
     if args.port_file:
         tmp = args.port_file + ".tmp"
