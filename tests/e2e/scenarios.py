@@ -62,15 +62,19 @@ def check(cond, what):
 
 class Server:
     """A development server of this run: plain http on port, or https with a PEM (certificate and
-    key) when tls is given; port 0 lets the system choose (see .port)."""
+    key) when tls is given; port 0 lets the system choose (see .port). With sign_key its lookups
+    carry the maker's signature "sig"."""
 
-    def __init__(self, source: Path, files: Path, log: Path, port: int | None = None, tls: Path | None = None):
+    def __init__(self, source: Path, files: Path, log: Path, port: int | None = None, tls: Path | None = None,
+                 sign_key: Path | None = None):
         port_file = log.with_suffix(".port")
         port_file.unlink(missing_ok=True)
         args = [sys.executable, str(source / "tools/devserver/devserver.py"), "--port", str(PORT if port is None else port),
                 "--port-file", str(port_file), "--files", str(files), "--log", str(log)]
         if tls:
             args += ["--tls", str(tls)]
+        if sign_key:
+            args += ["--sign-key", str(sign_key)]
         self.scheme = "https" if tls else "http"
         self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not wait_for(lambda: port_file.exists() or self.proc.poll() is not None, 15) or self.proc.poll() is not None:
@@ -119,7 +123,10 @@ class Run:
         subprocess.run([str(self.source / "scripts/wine-prefix"), str(template)], check=True,
                        env=dict(os.environ, DISPLAY=self.display.name))
         self.prefix = WinePrefix(template, self.work / "prefix", self.display)
-        self.server = Server(self.source, self.build / "demo", self.work / "requests.log")
+        # Every lookup carries "sig", made with the key of installer-signed-package.exe; the other
+        # installers carry no key and must not look at it.
+        self.sign_key = self.build / "signing" / "package-key.pem"
+        self.server = Server(self.source, self.build / "demo", self.work / "requests.log", sign_key=self.sign_key)
         self.servers = [self.server]
         self.downloads = self.prefix.user_home / "Downloads"
         self.shot_no = 0
@@ -908,6 +915,80 @@ def killed_uninstall(run: Run):
 
 
 
+SIGNED_EXE = "installer-signed-package.exe"  # the product carries the maker's key
+
+
+def signed_install(run: Run):
+    """A product with the maker's key installs a package with the maker's signature."""
+    exe = run.place_installer(exe=SIGNED_EXE)
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    lookups = [line for line in run.server.log() if line.startswith("/api/config/soft_down")]
+    check(len(lookups) == 1, "one lookup")
+    check_installed(run)
+
+
+def signed_failure(sig_mode: str):
+    """A product with the maker's key refuses a package without the maker's signature of exactly
+    that package: download_zip_fail with its message, and nothing installed."""
+    def scenario(run: Run):
+        run.server.set(sig=sig_mode)
+        exe = run.place_installer(exe=SIGNED_EXE)
+        proc = run.prefix.start(exe, "astart")
+        time.sleep(8)
+        run.shot("message")
+        code = confirm_message_until_exit(run, proc)
+        check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
+        log = run.server.log()
+        check(any(line.startswith("/files/package.zip") for line in log), "the package was downloaded")
+        fails = [r for r in run.reports() if r.startswith("/api/report/install_fail")]
+        check(len(fails) == 1 and param(fails[0], "reason") == "download_zip_fail" and param(fails[0], "err") == "0",
+              f"install_fail reason=download_zip_fail: {fails}")
+        d = run.install_dir()
+        installed = [p.relative_to(d) for p in d.rglob("*")] if d.exists() else []
+        check(installed == [], f"nothing in the install folder: {installed[:5]}")
+        check(not (run.prefix.desktop / "Brisklens.lnk").exists(), "no desktop link")
+        check(run.hklm().key(UNINSTALL_KEY) is None, "no uninstall entry")
+        check(run.marker_lines() == [], "the product never ran")
+    return scenario
+
+
+def keyless_product_ignores_sig(run: Run):
+    """A product without a key installs as before, whatever "sig" the server sends."""
+    run.server.set(sig="malformed")
+    exe = run.place_installer()
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    check_installed(run)
+
+
+def authenticode_signed_installer(run: Run):
+    """An installer signed at test time (the build's own signing step, a test CA) runs, and its
+    uninstaller is the whole signed file, so that signature stays valid on disk."""
+    certs = run.work / "certs"
+    subprocess.run([str(run.source / "tests/support/make-code-signing-cert"), str(certs)], check=True)
+    signed = run.work / "signed.exe"
+    shutil.copy(run.build / "installer.exe", signed)
+    osslsigncode = shutil.which("osslsigncode")
+    subprocess.run(["cmake", f"-DEXE={signed}", f"-DCERT={certs / 'signer.pem'}", f"-DKEY={certs / 'signer.key'}",
+                    f"-DOSSLSIGNCODE={osslsigncode}", "-P", str(run.source / "cmake/SignInstaller.cmake")], check=True)
+
+    def verifies(exe: Path) -> bool:
+        out = subprocess.run([osslsigncode, "verify", "-CAfile", str(certs / "ca.pem"), "-in", str(exe)],
+                             capture_output=True, text=True)
+        return out.returncode == 0 and "Signature verification: ok" in out.stdout
+
+    check(verifies(signed), "the signed installer verifies")
+    exe = run.downloads / INSTALLER_NAME
+    shutil.copy(signed, exe)
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    check_installed(run)
+    unin = run.install_dir() / "unin.exe"
+    check(unin.read_bytes() == signed.read_bytes(), "unin.exe is the whole signed installer")
+    check(verifies(unin), "unin.exe's signature verifies")
+
+
 SCENARIOS = {
     "unattended_install": unattended_install,
     "interactive_install": interactive_install,
@@ -952,6 +1033,12 @@ SCENARIOS = {
     "uninstall_close_button": uninstall_close,
     "maker_second_product": maker_second_product,
     "safety_uninstaller_on_desktop": safety,
+    "signed_install": signed_install,
+    "signed_fail_swapped_package": signed_failure("other"),
+    "signed_fail_missing_sig": signed_failure("missing"),
+    "signed_fail_malformed_sig": signed_failure("malformed"),
+    "signed_keyless_product_ignores_sig": keyless_product_ignores_sig,
+    "authenticode_signed_installer": authenticode_signed_installer,
 }
 
 
