@@ -928,19 +928,21 @@ def signed_install(run: Run):
     check_installed(run)
 
 
-def signed_failure(sig_mode: str):
+def signed_refuses(run: Run):
     """A product with the maker's key refuses a package without the maker's signature of exactly
-    that package: download_zip_fail with its message, and nothing installed."""
-    def scenario(run: Run):
+    that package (a swapped package, no "sig", a malformed "sig"): download_zip_fail with its
+    message, and nothing installed. One prefix, one installer run per case."""
+    exe = run.place_installer(exe=SIGNED_EXE)
+    for sig_mode in ("other", "missing", "malformed"):
+        print(f"  case sig={sig_mode}")
+        run.server.control("clear-log")
         run.server.set(sig=sig_mode)
-        exe = run.place_installer(exe=SIGNED_EXE)
         proc = run.prefix.start(exe, "astart")
         time.sleep(8)
-        run.shot("message")
+        run.shot(f"message-{sig_mode}")
         code = confirm_message_until_exit(run, proc)
         check(code == EXIT["download_zip_fail"], f"exit code {code} = download_zip_fail")
-        log = run.server.log()
-        check(any(line.startswith("/files/package.zip") for line in log), "the package was downloaded")
+        check(any(line.startswith("/files/package.zip") for line in run.server.log()), "the package was downloaded")
         fails = [r for r in run.reports() if r.startswith("/api/report/install_fail")]
         check(len(fails) == 1 and param(fails[0], "reason") == "download_zip_fail" and param(fails[0], "err") == "0",
               f"install_fail reason=download_zip_fail: {fails}")
@@ -950,7 +952,6 @@ def signed_failure(sig_mode: str):
         check(not (run.prefix.desktop / "Brisklens.lnk").exists(), "no desktop link")
         check(run.hklm().key(UNINSTALL_KEY) is None, "no uninstall entry")
         check(run.marker_lines() == [], "the product never ran")
-    return scenario
 
 
 def keyless_product_ignores_sig(run: Run):
@@ -1034,9 +1035,7 @@ SCENARIOS = {
     "maker_second_product": maker_second_product,
     "safety_uninstaller_on_desktop": safety,
     "signed_install": signed_install,
-    "signed_fail_swapped_package": signed_failure("other"),
-    "signed_fail_missing_sig": signed_failure("missing"),
-    "signed_fail_malformed_sig": signed_failure("malformed"),
+    "signed_refuses_swapped_missing_malformed": signed_refuses,
     "signed_keyless_product_ignores_sig": keyless_product_ignores_sig,
     "authenticode_signed_installer": authenticode_signed_installer,
 }
