@@ -185,6 +185,19 @@ def text_of(value):
     return json.dumps(value, ensure_ascii=False, separators=(",", ":"))
 
 
+# Curve P-256 (FIPS 186-4): field prime and coefficient b of y^2 = x^3 - 3x + b.
+P256_P = 2**256 - 2**224 + 2**192 + 2**96 - 1
+P256_B = 0x5AC635D8AA3A93E7B3EBBD55769886BC651D06B0CC53B0F63BCE3C3E27D2604B
+
+
+def is_p256_key(value):
+    """True for 128 hex digits, X then Y of a point of P-256: what the installer takes as PackageKey."""
+    if not isinstance(value, str) or not re.fullmatch(r"[0-9A-Fa-f]{128}", value):
+        return False
+    x, y = int(value[:64], 16), int(value[64:], 16)
+    return x < P256_P and y < P256_P and (y * y - (x ** 3 - 3 * x + P256_B)) % P256_P == 0
+
+
 def is_plain_name(name):
     return (name not in ("", ".", "..") and not any(c in NAME_FORBIDDEN or ord(c) < 32 for c in name)
             and name == name.strip() and not name.endswith("."))
@@ -227,9 +240,12 @@ def check_config(folder, findings):
     if source and any(ord(c) < 45 or ord(c) > 128 for c in source):
         findings.warning(f'configfile.json: "FromSource" is "{source}"; characters outside - to DEL make it '
                          '"none", so the installer waits for a click')
-    key = text("PackageKey")
-    if key and not re.fullmatch(r"[0-9A-Fa-f]{128}", key):
-        findings.error('configfile.json: "PackageKey" must be 128 hex digits (package-tool keygen prints it)')
+    # The installer counts any PackageKey that is no key as a damaged configuration, an empty one too,
+    # so that a slip cannot switch the signature check off (null, objects and arrays are reported above).
+    key = document.get("PackageKey", ...)
+    if key is not ... and key is not None and not isinstance(key, (dict, list)) and not is_p256_key(key):
+        findings.error('configfile.json: "PackageKey" must be the 128 hex digits that package-tool keygen prints; '
+                       'the installer stops with "config data is empty" on any other value, an empty one too')
 
 
 def png_size(data):
