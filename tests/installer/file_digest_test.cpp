@@ -64,6 +64,8 @@ TEST_F(FileDigestTest, DigestAloneInEitherLetterCase) {
     EXPECT_EQ(PackageFileMatches(Path(), c.sha256, L"", L""), c.matches) << c.what;
   }
   EXPECT_FALSE(PackageFileMatches(Path() + L".missing", kDigest, L"", L""));
+  EXPECT_EQ(FileSha256Hex(Path()), kDigest);
+  EXPECT_EQ(FileSha256Hex(Path() + L".missing"), L"");
 }
 
 TEST_F(FileDigestTest, NothingToCheckReadsNothing) {
