@@ -13,6 +13,7 @@ reads as true). docs/maker.md explains every key and picture.
 """
 import difflib
 import json
+import math
 import pathlib
 import re
 import struct
@@ -111,6 +112,14 @@ def refuse_constant(name):
     raise StrictJsonError(f"{name} is not JSON")
 
 
+def finite_number(text):
+    """Python reads 1e400 as infinity; the installer's parser refuses a number out of range."""
+    value = float(text)
+    if math.isinf(value):
+        raise StrictJsonError(f"the number {text} is out of range")
+    return value
+
+
 def has_lone_surrogate(value):
     """Python's parser takes "\\ud800" alone; the installer's parser refuses it."""
     if isinstance(value, str):
@@ -135,7 +144,8 @@ def parse_config(data, findings):
         findings.error('configfile.json: empty; the installer would stop with "config data is empty"')
         return None
     try:
-        document = json.loads(text, object_pairs_hook=pairs_without_duplicates, parse_constant=refuse_constant)
+        document = json.loads(text, object_pairs_hook=pairs_without_duplicates, parse_constant=refuse_constant,
+                              parse_float=finite_number)
     except json.JSONDecodeError as e:
         trailing = text[:e.pos].rstrip().endswith(",")
         findings.error(f"configfile.json: not strict JSON: {e.msg} at line {e.lineno}, column {e.colno}"

@@ -180,6 +180,17 @@ class BrokenProductFolders(unittest.TestCase):
                 findings = check_product.check_product(folder)
                 self.assertEqual((findings.errors, findings.warnings), ([], []))
 
+    def test_json_cases_get_the_installers_verdict(self):
+        # tests/installer/config_json_cases_test.cpp holds the installer's own parser to the same
+        # verdicts: a file is JSON the installer can read exactly when its name ends in _ok.
+        cases = sorted((ROOT / "tests" / "tools" / "json_cases").glob("*.json"))
+        self.assertGreaterEqual(len(cases), 10)
+        for case in cases:
+            with self.subTest(case.name):
+                findings = check_product.Findings()
+                readable = check_product.parse_config(case.read_bytes(), findings) is not None
+                self.assertEqual(readable, case.stem.endswith("_ok"), findings.errors)
+
     def test_known_keys_are_those_the_installer_reads(self):
         # A key the installer reads but the check refuses would fail good products at build time; a
         # key the check knows but nothing reads would let a maker's setting do nothing silently.
