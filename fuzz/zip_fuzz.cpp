@@ -20,21 +20,6 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kMaxDiskOutput = 16 * 1024 * 1024;
 
-class MemoryInput : public zip::ZipInput {
- public:
-  MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint64_t Size() const override { return size_; }
-  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
-    if (offset > size_ || out.size() > size_ - offset) return false;
-    if (!out.empty()) std::memcpy(out.data(), data_ + offset, out.size());
-    return true;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-};
-
 const fs::path& Sandbox() {
   static const fs::path path = [] {
     // One per process, below ZIP_FUZZ_SANDBOX (scripts/fuzz-zip clears it) or the temporary folder.
@@ -66,7 +51,7 @@ void CheckSandbox(const fs::path& sandbox) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  MemoryInput input(data, size);
+  zip::ZipMemoryInput input({data, size});
   zip::ZipReader reader(input);
   if (reader.Open() != zip::ZipDirectoryStatus::Ok) return 0;
   std::uint64_t declared = 0;

@@ -10,12 +10,10 @@ namespace zip {
 namespace {
 
 constexpr std::size_t kInputSize = 64 * 1024;
-// Output is written in larger blocks: fewer calls to the file system for the same bytes.
-constexpr std::size_t kOutputSize = 1024 * 1024;
 
-ZipDecodeResult CopyStored(ZipByteSource& in, std::uint64_t size, ZipByteSink& out) {
+ZipDecodeResult CopyStored(ZipByteSource& in, std::uint64_t size, ZipByteSink& out, std::size_t outputBlock) {
   // One byte more than the content, so that content running long shows.
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, kOutputSize)));
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, outputBlock)));
   std::uint64_t written = 0;
   for (bool end = false; !end;) {
     std::size_t filled = 0;
@@ -50,17 +48,19 @@ class Inflater {
   bool ok_ = false;
 };
 
-ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out) {
+ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out, std::size_t outputBlock) {
   Inflater inflater;
   if (!inflater.ok()) return ZipDecodeResult::BadData;
   z_stream* z = inflater.get();
   std::vector<std::uint8_t> input(kInputSize);
   // No larger than the content: many small entries must not each cost a large buffer.
-  std::vector<std::uint8_t> output(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, kOutputSize)));
+  std::vector<std::uint8_t> output(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, outputBlock)));
   std::uint64_t written = 0;
-  int status = Z_OK;
-  while (status != Z_STREAM_END) {
-    if (z->avail_in == 0) {
+  // zlib can hold output back after it has taken all of its input, when a call fills the output
+  // buffer: more input is wanted only once a call stalls (Z_BUF_ERROR) or leaves room unfilled.
+  bool wantInput = true;
+  for (int status = Z_OK; status != Z_STREAM_END;) {
+    if (wantInput) {
       const std::size_t n = in.Read(input);
       if (n == 0) return ZipDecodeResult::BadData;
       z->next_in = input.data();
@@ -69,11 +69,16 @@ ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out)
     z->next_out = output.data();
     z->avail_out = static_cast<uInt>(output.size());
     status = inflate(z, Z_NO_FLUSH);
+    if (status == Z_BUF_ERROR && z->avail_in == 0) {
+      wantInput = true;  // no progress possible with room to write: all input is spent
+      continue;
+    }
     if (status != Z_OK && status != Z_STREAM_END) return ZipDecodeResult::BadData;
     const std::size_t produced = output.size() - z->avail_out;
     if (produced > size - written) return ZipDecodeResult::BadData;
     if (produced > 0 && !out.Write(std::span(output).first(produced))) return ZipDecodeResult::WriteFailed;
     written += produced;
+    wantInput = z->avail_in == 0 && z->avail_out != 0;
   }
   return written == size ? ZipDecodeResult::Ok : ZipDecodeResult::BadData;
 }
@@ -81,10 +86,11 @@ ZipDecodeResult Inflate(ZipByteSource& in, std::uint64_t size, ZipByteSink& out)
 }  // namespace
 
 ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByteSource& in, std::uint64_t size,
-                              ZipByteSink& out) {
+                              ZipByteSink& out, std::size_t outputBlock) {
+  outputBlock = std::max<std::size_t>(outputBlock, 1);
   switch (method) {
-    case zip_method::kStored: return CopyStored(in, size, out);
-    case zip_method::kDeflated: return Inflate(in, size, out);
+    case zip_method::kStored: return CopyStored(in, size, out, outputBlock);
+    case zip_method::kDeflated: return Inflate(in, size, out, outputBlock);
     case zip_method::kShrunk: return Unshrink(in, size, out);
     case zip_method::kImploded: return Explode(in, size, flags, out);
     default:

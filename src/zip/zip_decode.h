@@ -2,6 +2,7 @@
 // methods (Shrink, Reduce, Implode) in zip_legacy.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "zip/zip_stream.h"
@@ -20,9 +21,14 @@ constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kAes = 99;
 }  // namespace zip_method
 
+// Stored and Deflate content reaches the sink in blocks of up to this many bytes: fewer calls to
+// the file system for the same bytes.
+inline constexpr std::size_t kZipOutputBlock = 1024 * 1024;
+
 // Writes exactly size bytes of content to out; BadData when the data ends early, runs long or
 // does not decode. flags are the entry's general-purpose flags (Implode reads its options there).
+// outputBlock (at least 1) bounds the blocks of Stored and Deflate content.
 ZipDecodeResult DecodeZipData(std::uint16_t method, std::uint16_t flags, ZipByteSource& in, std::uint64_t size,
-                              ZipByteSink& out);
+                              ZipByteSink& out, std::size_t outputBlock = kZipOutputBlock);
 
 }  // namespace zip

@@ -65,7 +65,8 @@ ZipEntryOutcome ZipReader::Extract(const ZipEntry& entry, std::string_view passw
   }
   CrcSink crc(out);
   ZipByteSource& source = entry.Encrypted() ? static_cast<ZipByteSource&>(decrypted) : range;
-  const ZipEntryOutcome outcome = FromDecode(DecodeZipData(entry.method, entry.flags, source, entry.uncompressedSize, crc));
+  const ZipEntryOutcome outcome =
+      FromDecode(DecodeZipData(entry.method, entry.flags, source, entry.uncompressedSize, crc, outputBlock_));
   if (outcome != ZipEntryOutcome::Extracted) return outcome;
   if (range.Failed() || crc.crc() != entry.crc32) return ZipEntryOutcome::Damaged;
   return ZipEntryOutcome::Extracted;
@@ -92,7 +93,7 @@ ZipEntryOutcome ZipReader::ExtractAes(const ZipEntry& entry, std::uint64_t dataO
   const bool checkCrc = entry.aesVersion != kAeWithoutCrc;
   CrcSink crc(out, checkCrc);
   const ZipEntryOutcome outcome =
-      FromDecode(DecodeZipData(entry.aesMethod, entry.flags, decrypted, entry.uncompressedSize, crc));
+      FromDecode(DecodeZipData(entry.aesMethod, entry.flags, decrypted, entry.uncompressedSize, crc, outputBlock_));
   if (outcome != ZipEntryOutcome::Extracted) return outcome;
   // The authentication code covers all of the encrypted data, also what the decoder left unread.
   std::vector<std::uint8_t> rest(4096);

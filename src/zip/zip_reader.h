@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zip/zip_decode.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_stream.h"
 
@@ -17,7 +18,9 @@ class ZipReader {
  public:
   static constexpr std::size_t kMaxChunk = 64 * 1024;
 
-  explicit ZipReader(ZipInput& input) : input_(input) {}
+  // outputBlock: see DecodeZipData.
+  explicit ZipReader(ZipInput& input, std::size_t outputBlock = kZipOutputBlock)
+      : input_(input), outputBlock_(outputBlock) {}
 
   ZipDirectoryStatus Open() { return ReadZipDirectory(input_, entries_); }
   const std::vector<ZipEntry>& Entries() const { return entries_; }
@@ -32,6 +35,7 @@ class ZipReader {
                              ZipByteSink& out, const ZipRangeSource::ReadObserver& onRead, std::size_t chunkLimit);
 
   ZipInput& input_;
+  std::size_t outputBlock_;
   std::vector<ZipEntry> entries_;
 };
 

@@ -20,6 +20,17 @@ class ZipInput {
   virtual bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 };
 
+// An archive held in memory (the caller keeps the bytes alive).
+class ZipMemoryInput : public ZipInput {
+ public:
+  explicit ZipMemoryInput(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
 class ZipByteSource {
  public:
   virtual ~ZipByteSource() = default;
