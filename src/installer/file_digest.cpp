@@ -51,16 +51,20 @@ std::optional<std::vector<std::uint8_t>> ParsePackageKey(std::wstring_view text)
   return key;
 }
 
+bool PackageDigestMatches(const std::vector<std::uint8_t>& sha256, const std::wstring& expectedSha256Hex,
+                          const std::wstring& packageKey, const std::wstring& signatureHex) {
+  if (!expectedSha256Hex.empty() && common::ParseHex(expectedSha256Hex, crypto::kSha256Size) != sha256) return false;
+  if (packageKey.empty()) return true;
+  const std::optional<crypto::Bytes> key = ParsePackageKey(packageKey);
+  const std::optional<crypto::Bytes> signature = common::ParseHex(signatureHex, crypto::kEcdsaP256SignatureSize);
+  return key && signature && crypto::VerifyEcdsaP256Sha256(*key, sha256, *signature);
+}
+
 bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
                         const std::wstring& signatureHex) {
   if (expectedSha256Hex.empty() && packageKey.empty()) return true;
   const std::optional<crypto::Bytes> digest = FileSha256(path);
-  if (!digest) return false;
-  if (!expectedSha256Hex.empty() && common::ParseHex(expectedSha256Hex, crypto::kSha256Size) != *digest) return false;
-  if (packageKey.empty()) return true;
-  const std::optional<crypto::Bytes> key = ParsePackageKey(packageKey);
-  const std::optional<crypto::Bytes> signature = common::ParseHex(signatureHex, crypto::kEcdsaP256SignatureSize);
-  return key && signature && crypto::VerifyEcdsaP256Sha256(*key, *digest, *signature);
+  return digest && PackageDigestMatches(*digest, expectedSha256Hex, packageKey, signatureHex);
 }
 
 }  // namespace installer

@@ -20,12 +20,17 @@ std::wstring FileSha256Hex(const std::wstring& path);
 // included.
 std::optional<std::vector<std::uint8_t>> ParsePackageKey(std::wstring_view text);
 
-// True when the file is the published package:
-// - expectedSha256Hex is empty, or the file's digest equals it (64 hexadecimal digits, either case);
+// True when the package whose SHA-256 digest is sha256 is the published package:
+// - expectedSha256Hex is empty, or sha256 equals it (64 hexadecimal digits, either case);
 // - packageKey is empty, or signatureHex (128 hexadecimal digits, r then s) is a valid signature of
-//   the file's bytes under that key.
-// False when the file cannot be read or a value is malformed. Reads the file once, and not at all
-// when there is nothing to check.
+//   the package's bytes under that key.
+// False when a value is malformed. The digest may come from any reading of the package, such as
+// the one through which extraction then reads it.
+bool PackageDigestMatches(const std::vector<std::uint8_t>& sha256, const std::wstring& expectedSha256Hex,
+                          const std::wstring& packageKey, const std::wstring& signatureHex);
+
+// PackageDigestMatches for the file's bytes. False when the file cannot be read; reads the file
+// once, and not at all when there is nothing to check.
 bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
                         const std::wstring& signatureHex);
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/hex.h"
 #include "common/text.h"
 
 namespace installer {
@@ -108,6 +109,19 @@ TEST_F(FileDigestTest, WithTheMakersKeyOnlyTheMakersSignatureOfThisFilePasses) {
   // Another file under the same signature.
   std::ofstream(path_, std::ios::binary) << "samplf";
   EXPECT_FALSE(PackageFileMatches(Path(), L"", kKey, sig));
+}
+
+// The same rules for a digest taken through another reading of the package.
+TEST(PackageDigest, ChecksADigestTakenElsewhere) {
+  const std::vector<std::uint8_t> digest = *common::ParseHex(kDigest, 32);
+  EXPECT_TRUE(PackageDigestMatches(digest, L"", L"", L""));
+  EXPECT_TRUE(PackageDigestMatches(digest, kDigest, kKey, kSig));
+  std::vector<std::uint8_t> other = digest;
+  other[31] ^= 1;
+  EXPECT_FALSE(PackageDigestMatches(other, L"", kKey, kSig));
+  EXPECT_FALSE(PackageDigestMatches(other, kDigest, L"", L""));
+  EXPECT_FALSE(PackageDigestMatches(std::vector<std::uint8_t>(digest.begin(), digest.end() - 1), L"", kKey, kSig));
+  EXPECT_FALSE(PackageDigestMatches({}, L"", kKey, kSig));
 }
 
 TEST(PackageKey, OnlyAPointOfTheCurveIn128HexDigits) {
