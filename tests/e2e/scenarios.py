@@ -764,32 +764,42 @@ def safety(run: Run):
 
 # --- a killed run recovers ---------------------------------------------------------------------
 
+def package_password(build: Path) -> str:
+    cache = (build / "CMakeCache.txt").read_text(encoding="utf-8")
+    return re.search(r"^INSTALLER_PACKAGE_PASSWORD:\w+=(.*)$", cache, re.M).group(1)
+
+
 def pack(folder: Path, archive: Path, build: Path):
     """Packs folder as the maker does (docs/maker.md) with the build's package password."""
-    cache = (build / "CMakeCache.txt").read_text(encoding="utf-8")
-    password = re.search(r"^INSTALLER_PACKAGE_PASSWORD:\w+=(.*)$", cache, re.M).group(1)
-    subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-mcu=on", f"-p{password}", str(archive), "."], cwd=folder,
-                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-mcu=on", f"-p{package_password(build)}", str(archive), "."],
+                   cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
 def large_package(run: Run) -> Path:
-    """The demo product with 1500 small files and 48 MB that do not compress, packed with the
+    """The demo product with 1500 small files and 16 MB that do not compress, packed with the
     package password and served from now on: extraction and deletion take long enough to be
-    interrupted half-way."""
-    tree = run.work / "large-tree"
-    shutil.copytree(run.build / "demo/tree", tree)
-    bulk = tree / "data/bulk"
-    bulk.mkdir(parents=True)
-    for i in range(1500):
-        (bulk / f"{i:04}.txt").write_bytes(os.urandom(700))
-    for i in range(3):
-        (tree / f"data/large-{i}.bin").write_bytes(os.urandom(16 << 20))
-    files = run.work / "files"
-    files.mkdir()
-    pack(tree, files / "package.zip", run.build)
-    shutil.rmtree(tree)
+    interrupted half-way. Made once per build tree (again when the demo package or the password
+    changes)."""
+    files = run.build / "e2e-large-package"
+    package = files / "package.zip"
+    demo = run.build / "demo/package.zip"
+    made_from = f"{demo.stat().st_mtime_ns} {package_password(run.build)}"
+    stamp = files / "made-from"
+    if not (package.exists() and stamp.exists() and stamp.read_text() == made_from):
+        shutil.rmtree(files, ignore_errors=True)
+        tree = files / "tree"
+        shutil.copytree(run.build / "demo/tree", tree)
+        bulk = tree / "data/bulk"
+        bulk.mkdir(parents=True)
+        for i in range(1500):
+            (bulk / f"{i:04}.txt").write_bytes(os.urandom(700))
+        for i in range(2):
+            (tree / f"data/large-{i}.bin").write_bytes(os.urandom(8 << 20))
+        pack(tree, package, run.build)
+        shutil.rmtree(tree)
+        stamp.write_text(made_from)
     run.serve_files(files)
-    return files / "package.zip"
+    return package
 
 
 def kill_when(run: Run, proc, condition, what: str, timeout=180):
