@@ -1,5 +1,7 @@
 #include "installer/config_file.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "common/strings.h"
@@ -54,10 +56,16 @@ std::wstring ProductKey(std::wstring_view softId) { return L"SOFTWARE\\" + std::
 bool IsConfigDataUsable(std::wstring_view configFileData) {
   if (configFileData.empty()) return false;
   const json document = json::parse(common::WideToUtf8(configFileData), nullptr, /*allow_exceptions=*/false);
-  if (!document.is_object()) return false;
+  if (!document.is_object() || !IsUsableSoftId(ReadText(document, "SoftId"))) return false;
   const auto key = document.find("PackageKey");
   return key == document.end() ||
          (key->is_string() && ParsePackageKey(common::Utf8ToWide(key->get_ref<const std::string&>())).has_value());
+}
+
+bool IsUsableSoftId(std::wstring_view softId) {
+  if (softId.empty() || softId == L"." || softId == L"..") return false;
+  return std::none_of(softId.begin(), softId.end(),
+                      [](wchar_t c) { return c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos; });
 }
 
 std::wstring ConfigSoftId(std::wstring_view configFileData) {

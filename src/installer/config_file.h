@@ -18,14 +18,22 @@ struct TConfigContext {
 };
 
 // False for a configuration text the program cannot run with: empty, not valid JSON, JSON that is
-// not an object, or a "PackageKey" member that is not the maker's public key (see ParsePackageKey
-// in installer/file_digest.h; an empty text or null counts as damaged too, so that a slip can never
-// switch the signature check off). Start-up treats such a text like a missing configuration.
+// not an object, an object whose "SoftId" is not usable (below), or a "PackageKey" member that is
+// not the maker's public key (see ParsePackageKey in installer/file_digest.h; an empty text or null
+// counts as damaged too, so that a slip can never switch the signature check off). Start-up treats
+// such a text like a missing configuration.
 bool IsConfigDataUsable(std::wstring_view configFileData);
 
 // The "SoftId" of a configuration text, read as TConfigFile reads it, without anything else that
 // building the configuration does (it writes to the registry).
 std::wstring ConfigSoftId(std::wstring_view configFileData);
+
+// Whether a product identifier can name the product's registry keys (HKCU\SOFTWARE\<SoftId>, the
+// Uninstall entry, the Run value) and its temporary package file: not empty, not "." or "..", and
+// without control characters or any of \ / : * ? " < > |. An empty one would write into
+// HKCU\SOFTWARE and the Uninstall key themselves; a separator would reach into other keys and
+// folders.
+bool IsUsableSoftId(std::wstring_view softId);
 
 class TConfigFile {
  public:

@@ -23,6 +23,10 @@ int UnzipBarPosition(int percent) {
   return 80 + percent * 15 / 100;
 }
 
+bool IsAssociableExt(const std::wstring& ext) {
+  return !ext.empty() && ext != L"." && ext.find(L'\\') == std::wstring::npos;
+}
+
 std::wstring FindInstallDrive(const FreeSpaceQuery& freeSpace) {
   for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
     const std::wstring drive{letter, L':'};

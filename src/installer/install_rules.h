@@ -1,6 +1,6 @@
-// Arithmetic of the install operation: where the progress bar stands during download and
-// extraction, which drive receives the product when the chosen one is too full, and the web
-// addresses opened when the finished installer or uninstaller is left.
+// Rules of the install operation: where the progress bar stands during download and extraction,
+// which configured extensions are associated, which drive receives the product when the chosen one
+// is too full, and the web addresses opened when the finished installer or uninstaller is left.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,12 @@ int DownloadBarPosition(std::int64_t received, std::int64_t total);
 
 // Bar position during extraction: 80 plus 0.15 per percent, so 95 at 100 %.
 int UnzipBarPosition(int percent);
+
+// Whether an item of AssociatedExts names an extension that can be associated: a key of its own
+// directly below the classes root. An empty item or "." (what "*", "*.*" and a trailing "|" leave)
+// would write the default value of the classes root itself and a class named "File"; an item with
+// a backslash would reach into another key.
+bool IsAssociableExt(const std::wstring& ext);
 
 // Free megabytes of a drive such as "D:"; false when they cannot be read.
 using FreeSpaceQuery = std::function<bool(const std::wstring& drive, std::int64_t& freeMB)>;

@@ -47,7 +47,13 @@ TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
       [](const std::wstring& name) { return sys::ResourceExists(name, kFileType); },
       [](const std::wstring& name) { return sys::LoadResourceText(name, kFileType); },
       [](const std::wstring& name, const std::wstring& destination) {
-        return sys::ExtractResourceToFile(name, kFileType, destination);
+        // A destination that cannot be replaced (a folder of that name, a file held open) must
+        // not leave an old file there to be installed instead.
+        try {
+          return sys::ExtractResourceToFile(name, kFileType, destination);
+        } catch (const common::EGeneralError&) {
+          return false;
+        }
       }};
   return {sys::GetExeDir(), sys::GetExeFileName(), std::move(arguments), std::move(resources),
           [](const std::wstring& drive, std::int64_t& freeMB) {

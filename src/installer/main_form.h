@@ -50,7 +50,8 @@ inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
 struct TEmbeddedFiles {
   std::function<bool(const std::wstring& name)> exists;
   std::function<std::wstring(const std::wstring& name)> text;  // UTF-8 text, lines ending in CR LF
-  // Writes the resource to destination; true when a file exists there afterwards.
+  // Writes the resource to destination; true when a file exists there afterwards, false when it
+  // could not be written (never raises: the install reports that as "CreateResFile").
   std::function<bool(const std::wstring& name, const std::wstring& destination)> extract;
 };
 

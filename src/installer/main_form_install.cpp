@@ -104,6 +104,10 @@ std::wstring TFrmCommInst::findInstallDrive() const { return FindInstallDrive(co
 
 void TFrmCommInst::install() {
   const TConfigFile& config = *FConfigFile;
+  // The bar is designed at 10 beside a label reading "0%": both show the operation's own start
+  // from the page's first paint.
+  view_.SetPosition(Ctl::pbProgress, FProgress);
+  pbProgressChange();
   view_.ShowPage(Page::tbProcess);
   view_.ProcessMessages();
   view_.SetText(Ctl::lblWaitingInfo, L"正在读取安装包信息...");
@@ -270,7 +274,8 @@ void TFrmCommInst::writeInstallInfo() {
   pace.Step();
 
   for (const std::wstring& ext : config.AssociatedExts) {
-    const std::wstring className = (ext.empty() ? ext : ext.substr(1)) + L"File";
+    if (!IsAssociableExt(ext)) continue;
+    const std::wstring className = ext.substr(1) + L"File";
     sys::AssociateFileExt(ext, className, className, mainProg, L"");
     pace.Step();
   }

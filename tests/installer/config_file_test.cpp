@@ -161,13 +161,29 @@ TEST_F(ConfigFile, PackageKeyIsTheMakersKeyOrTheConfigurationIsDamaged) {
   }
 }
 
-TEST_F(ConfigFile, TextsThatAreNotAJsonObjectAreNotUsable) {
+TEST_F(ConfigFile, TextsWithoutAJsonObjectOrAUsableSoftIdAreNotUsable) {
   const struct {
     std::wstring text;
     bool usable;
   } cases[] = {
       {L"", false}, {L"{", false}, {L"{\"SoftId\":}", false}, {L"[1]", false}, {L"\"x\"", false}, {L"null", false},
-      {L"{}", true}, {L"\r\n{\"SoftId\":\"a\"}\r\n", true},
+      {L"\r\n{\"SoftId\":\"a\"}\r\n", true},
+      // The product identifier names registry keys and the temporary package file.
+      {L"{}", false},
+      {L"{\"SoftId\":\"\"}", false},
+      {L"{\"SoftId\":null}", true},  // read as the text null, like any other non-string value
+      {L"{\"SoftId\":7}", true},
+      {L"{\"SoftId\":\".\"}", false},
+      {L"{\"SoftId\":\"..\"}", false},
+      {L"{\"SoftId\":\"..\\\\Run\"}", false},
+      {L"{\"SoftId\":\"a/b\"}", false},
+      {L"{\"SoftId\":\"c:x\"}", false},
+      {L"{\"SoftId\":\"a\\tb\"}", false},
+      {L"{\"SoftId\":\"a|b\"}", false},
+      {L"{\"SoftId\":{\"a\":1}}", false},  // its JSON text holds quotes and a colon
+      {L"{\"SoftId\":\"brisklens_win\"}", true},
+      {L"{\"SoftId\":\"a.b-c d\"}", true},
+      {L"{\"SoftId\":\"产品\"}", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(common::WideToUtf8(c.text));

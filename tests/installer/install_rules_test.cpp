@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <map>
 
+#include "common/text.h"
+
 namespace installer {
 namespace {
 
@@ -41,6 +43,20 @@ TEST(DownloadBarPosition, MovesSevenTenthsPerWholePercentFromTenToEighty) {
 TEST(UnzipBarPosition, MovesFromEightyToNinetyFive) {
   const std::pair<int, int> cases[] = {{0, 80}, {6, 80}, {7, 81}, {20, 83}, {60, 89}, {99, 94}, {100, 95}, {150, 95}, {-3, 80}};
   for (auto [percent, bar] : cases) EXPECT_EQ(UnzipBarPosition(percent), bar) << percent;
+}
+
+TEST(IsAssociableExt, OnlyItemsThatNameAKeyOfTheirOwn) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L".jpg", true},
+      {L"png", true},     // associated as ngFile: the first character goes, whatever it is
+      {L".tar.gz", true},
+      {L"", false},       // "*", or after a trailing "|": the classes root itself
+      {L".", false},      // "*.*": the root's default value and the class "File"
+      {L"\\", false},
+      {L".txt\\shell", false},  // a key below another extension's key
+      {L"..", true},      // a key name of its own, harmless
+  };
+  for (auto [ext, associable] : cases) EXPECT_EQ(IsAssociableExt(ext), associable) << common::WideToUtf8(ext);
 }
 
 // Free space per drive; a drive missing from the map cannot be read.

@@ -337,6 +337,22 @@ TEST_F(MainFormTest, EarlyEndsAtStartUpSendNoReportAndEndWithTheirExitCode) {
   EXPECT_TRUE(Requests(0).empty()) << "neither preinstall nor install_end";
 }
 
+TEST_F(MainFormTest, AConfigurationWithoutAUsableSoftIdIsDamagedAndTouchesNothing) {
+  for (const char* softId : {R"("")", R"(".")", R"("..\\..\\Run")", R"("a/b")"}) {
+    SCOPED_TRACE(softId);
+    sys::fake_registry::Reset();
+    NewView();
+    std::string config = Config();
+    config.replace(config.find(R"("brisklens_win")"), 15, softId);
+    SetResource(L"configfile", config);
+    Create();
+    EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog config data is empty", L"quit"}));
+    EXPECT_EQ(form_->exitCode(), ExitCode::kConfigEmpty);
+    EXPECT_TRUE(sys::fake_registry::SubKeyNames(sys::RegRoot::CurrentUser, L"").empty()) << "nothing written";
+  }
+  EXPECT_TRUE(Requests(0).empty());
+}
+
 TEST_F(MainFormTest, ReinstallingContinuesAfterTheAlreadyInstalledQuestion) {
   sys::WriteRegString(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayIcon", L"\"C:\\x\\Orvatte.exe\"");
   view_.checkIfInstalledResult = 2;
@@ -550,6 +566,34 @@ TEST_F(MainFormTest, DownloadedInstallRegistersEverythingAndStartsTheProduct) {
   EXPECT_EQ(Param(end[0], L"curr_ver"), L"2.0.5");
 }
 
+TEST_F(MainFormTest, OnlyItemsThatNameAnExtensionAreAssociated) {
+  SetResource(L"configfile", Config(R"(,"AssociatedExts":"*.txt|*|*.*||.|*.a\\b|*.png|")"));
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  using sys::fake_registry::View;
+  std::vector<std::wstring> classes = sys::fake_registry::SubKeyNames(sys::RegRoot::ClassesRoot, L"", View::Bits32);
+  std::sort(classes.begin(), classes.end());
+  EXPECT_EQ(classes, (std::vector<std::wstring>{L".png", L".txt", L"pngFile", L"txtFile"}));
+  EXPECT_TRUE(sys::fake_registry::ValueNames(sys::RegRoot::ClassesRoot, L"", View::Bits32).empty())
+      << "the classes root's own default value is left alone";
+  std::vector<std::wstring> choices = sys::fake_registry::SubKeyNames(
+      sys::RegRoot::CurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts");
+  std::sort(choices.begin(), choices.end());
+  EXPECT_EQ(choices, (std::vector<std::wstring>{L".png", L".txt"}));
+}
+
+TEST_F(MainFormTest, TheBarAndItsLabelAgreeFromTheFirstPaint) {
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  ASSERT_TRUE(view_.progressWhenShown);
+  EXPECT_EQ(*view_.progressWhenShown, std::make_pair(0, std::wstring(L"0%")));
+  EXPECT_TRUE(std::is_sorted(view_.progressValues.begin(), view_.progressValues.end())) << "the bar never goes back";
+}
+
 TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
   struct Case {
     const char* name;
@@ -589,11 +633,20 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
          net::fake::SetAnswer(L"/pkg/x.zip", garbage);
        },
        L"unzip_failed", blocked, ExitCode::kUnzipFailed},
+      {"embedded package not written out",
+       [](MainFormTest& t) {
+         t.SetResource(L"zipfile", t.Package());
+         t.context_.resources.extract = [](const std::wstring&, const std::wstring&) { return false; };
+       },
+       L"CreateResFile", L"box 资源不存在,安装包已损坏!", ExitCode::kCreateResFile},
   };
+  const TEmbeddedFiles files = context_.resources;
   for (bool unattended : {false, true}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (unattended ? " unattended" : ""));
       net::fake::Reset();
+      resources_.erase(L"zipfile");
+      context_.resources = files;
       SetResource(L"configfile", Config());
       c.arrange(*this);
       NewView();

@@ -58,13 +58,16 @@ class RecordingView : public MainView {
   bool quitPosted = false;
   std::optional<Page> page;
   std::vector<Page> pages;
-  std::map<Ctl, std::wstring> texts;
+  // The designed texts and bar positions until the behaviour changes them.
+  std::map<Ctl, std::wstring> texts{{Ctl::lblPercentNum, L"0%"}};
   std::map<Ctl, bool> visible;
   std::map<Ctl, bool> enabled;
   std::map<Ctl, Bounds> bounds;
   std::map<Ctl, std::uint32_t> fontColors;
-  std::map<Ctl, int> positions;
+  std::map<Ctl, int> positions{{Ctl::pbProgress, 10}, {Ctl::pbUninstall, 5}};
   std::vector<int> progressValues;  // every value pbProgress took, in order
+  // What pbProgress and lblPercentNum showed when tbProcess was shown, for its first paint.
+  std::optional<std::pair<int, std::wstring>> progressWhenShown;
   std::map<SkinSlot, std::wstring> skins;
   int processMessagesCalls = 0;
   int sleptMs = 0;
@@ -114,6 +117,7 @@ class RecordingView : public MainView {
   void ShowPage(Page p) override {
     page = p;
     pages.push_back(p);
+    if (p == Page::tbProcess) progressWhenShown = {positions[Ctl::pbProgress], texts[Ctl::lblPercentNum]};
     Record(std::wstring(L"page ") + PageName(p));
   }
   void SetText(Ctl control, const std::wstring& text) override { texts[control] = text; }
