@@ -90,9 +90,9 @@ def suggestion(name, known):
 
 
 def load_pictures():
-    """Every picture's (width, height) by name, and the names of those the product must bring."""
+    """Every picture's (width, height) by name."""
     table = json.loads(PICTURES.read_text(encoding="utf-8"))["pictures"]
-    return {p["name"]: (p["width"], p["height"]) for p in table}, {p["name"] for p in table if p.get("needed")}
+    return {p["name"]: (p["width"], p["height"]) for p in table}
 
 
 class StrictJsonError(ValueError):
@@ -266,10 +266,7 @@ def png_size(data):
 
 
 def check_files(folder, findings):
-    pictures, needed = load_pictures()
-    for name in sorted(needed):
-        if not (folder / f"{name}.png").is_file():
-            findings.error(f"{name}.png is missing; the dialogs cannot open without it")
+    pictures = load_pictures()
     for path in sorted(folder.iterdir()):
         name = path.name
         if path.is_dir() or name.startswith("."):

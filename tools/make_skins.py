@@ -1,11 +1,18 @@
 #!/usr/bin/env python3
-"""Draws the installer's skin pictures and writes them as 8-bit RGBA PNG files.
+"""Draws the installer's pictures and writes them as PNG files.
 
-Usage: make_skins.py OUTPUT_DIR
+Usage: make_skins.py RESOURCES_DIR
+
+Writes RESOURCES_DIR/pictures/<name>.png, the program's own picture for every entry of
+RESOURCES_DIR/pictures.json (each of the table's size, stored as compactly as the PNG format allows:
+a palette where the picture has few colours, the row filters that compress best), and
+RESOURCES_DIR/product/<name>.png, the shipped product's skin pictures (8-bit RGBA, as the product
+format asks).
 
 Every picture is computed from shapes given by signed distance functions (anti-aliased edges
 from the distance to the outline), so running the script again gives the same bytes.
 """
+import json
 import math
 import os
 import struct
@@ -51,18 +58,80 @@ class Canvas:
                     a = colour[3] / 255 if len(colour) == 4 else 1.0
                     self.blend(x, y, colour[:3], cover * a)
 
+    def rgba(self):
+        """The pixels as (r, g, b, a) bytes; fully transparent ones all alike."""
+        out = []
+        for r, g, b, a in self.px:
+            a = round(clamp(a) * 255)
+            out.append((round(r), round(g), round(b), a) if a else (0, 0, 0, 0))
+        return out
+
     def png(self):
+        """8-bit RGBA, no row filter."""
         raw = bytearray()
         for y in range(self.h):
             raw.append(0)
             for x in range(self.w):
                 r, g, b, a = self.px[y * self.w + x]
                 raw += bytes((round(r), round(g), round(b), round(clamp(a) * 255)))
-        def chunk(kind, data):
-            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
         header = struct.pack(">IIBBBBB", self.w, self.h, 8, 6, 0, 0, 0)
-        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
-                + chunk(b"IEND", b""))
+        return png_file(header, b"", zlib.compress(bytes(raw), 9))
+
+    def compact_png(self):
+        """The smallest of: 8-bit RGBA, or a palette (with a transparency chunk when needed) for a
+        picture of at most 256 colours; each with the row filter choice that compresses best."""
+        pixels = self.rgba()
+        rows = [b"".join(bytes(p) for p in pixels[y * self.w:(y + 1) * self.w]) for y in range(self.h)]
+        candidates = [png_file(struct.pack(">IIBBBBB", self.w, self.h, 8, 6, 0, 0, 0), b"", best_idat(rows, 4))]
+        colours = sorted(set(pixels), key=lambda p: (p[3] == 255, p))  # translucent entries first
+        if len(colours) <= 256:
+            index = {p: i for i, p in enumerate(colours)}
+            rows = [bytes(index[p] for p in pixels[y * self.w:(y + 1) * self.w]) for y in range(self.h)]
+            alphas = bytes(p[3] for p in colours if p[3] != 255)
+            extra = chunk(b"PLTE", b"".join(bytes(p[:3]) for p in colours)) + (chunk(b"tRNS", alphas) if alphas else b"")
+            candidates.append(png_file(struct.pack(">IIBBBBB", self.w, self.h, 8, 3, 0, 0, 0), extra, best_idat(rows, 1)))
+        return min(candidates, key=len)
+
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png_file(header, extra, idat):
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + extra + chunk(b"IDAT", idat) + chunk(b"IEND", b"")
+
+
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
+
+def filtered(row, prev, bpp):
+    """The row under each of the five PNG filters."""
+    left = bytes(bpp) + row[:-bpp]
+    upleft = bytes(bpp) + prev[:-bpp]
+    return [row,
+            bytes((x - l) & 255 for x, l in zip(row, left)),
+            bytes((x - u) & 255 for x, u in zip(row, prev)),
+            bytes((x - ((l + u) >> 1)) & 255 for x, l, u in zip(row, left, prev)),
+            bytes((x - paeth(l, u, c)) & 255 for x, l, u, c in zip(row, left, prev, upleft))]
+
+
+def best_idat(rows, bpp):
+    """The compressed image data: one filter for every row, or per row the filter with the
+    smallest sum of absolute differences, whichever compresses smallest."""
+    prev = bytes(len(rows[0]))
+    options = []
+    for row in rows:
+        options.append(filtered(row, prev, bpp))
+        prev = row
+    def cost(data):
+        return sum(v if v < 128 else 256 - v for v in data)
+    strategies = [[k] * len(rows) for k in range(5)]
+    strategies.append([min(range(5), key=lambda k: cost(o[k])) for o in options])
+    streams = (b"".join(bytes([k]) + o[k] for k, o in zip(ks, options)) for ks in strategies)
+    return min((zlib.compress(raw, 9) for raw in streams), key=len)
 
 
 # ---- distance functions (negative inside)
@@ -119,14 +188,14 @@ def vertical(top, bottom, y0, y1):
 BLUE = 0x0F87FF
 
 
-def background():
+def background(glow_strength):
     c = Canvas(620, 420)
     top, bottom = rgb(0x0B5FD0), rgb(0x2E96FA)
     for y in range(420):
         colour = mix(top, bottom, y / 259) if y < 260 else (255, 255, 255)
         for x in range(620):
             # A soft light from the upper right keeps the flat gradient from looking dull.
-            glow = 0.10 * clamp(1 - math.hypot(x - 560, y + 40) / 420) if y < 260 else 0
+            glow = glow_strength * clamp(1 - math.hypot(x - 560, y + 40) / 420) if y < 260 else 0
             p = c.px[y * 620 + x]
             p[0:4] = [colour[0] + (255 - colour[0]) * glow, colour[1] + (255 - colour[1]) * glow,
                       colour[2] + (255 - colour[2]) * glow, 1.0]
@@ -223,9 +292,11 @@ def dialog_background():
     return c
 
 
-def pictures():
+def pictures(product):
+    """Every picture of the windows. The product's background has a soft light; the program's own
+    is the plain gradient, which stores in a fraction of the bytes."""
     blue = vertical(0x2C95FF, 0x0F78EE, 0, 48)
-    yield "bgpic", background()
+    yield "bgpic", background(0.10 if product else 0)
     yield "logo", logo(96)
     yield "minilogo", logo(20)
     yield "btninst01", rounded_button(200, 48, 6, blue)
@@ -240,6 +311,8 @@ def pictures():
     yield "btn_empty_normal", rounded_button(100, 30, 3, solid(0xFFFFFF), BLUE)
     yield "btn_empty_over", rounded_button(100, 30, 3, solid(0xDDEEFF), BLUE)
     yield "btn_empty_down", rounded_button(100, 30, 3, solid(BLUE))
+    if product:
+        return
     yield "closebtn", close_button()
     yield "closestrip", close_strip()
     yield "edgeline", filled(9, 9, 0xD5D8DC)
@@ -253,13 +326,27 @@ def pictures():
     yield "btnchange03", rounded_button(77, 26, 4, solid(0xE1EFFF), 0x0A6BD0)
 
 
+def picture_table(path):
+    """{name: (width, height)} of the table of pictures."""
+    with open(path, encoding="utf-8") as f:
+        return {p["name"]: (p["width"], p["height"]) for p in json.load(f)["pictures"]}
+
+
 def main():
     if len(sys.argv) != 2:
-        sys.exit("usage: make_skins.py OUTPUT_DIR")
-    os.makedirs(sys.argv[1], exist_ok=True)
-    for name, canvas in pictures():
-        with open(os.path.join(sys.argv[1], name + ".png"), "wb") as f:
-            f.write(canvas.png())
+        sys.exit("usage: make_skins.py RESOURCES_DIR")
+    resources = sys.argv[1]
+    table = picture_table(os.path.join(resources, "pictures.json"))
+    for folder, product in (("pictures", False), ("product", True)):
+        os.makedirs(os.path.join(resources, folder), exist_ok=True)
+        for name, canvas in pictures(product):
+            if table.get(name) != (canvas.w, canvas.h):
+                sys.exit(f"{name} is {canvas.w} x {canvas.h}, the table of pictures says {table.get(name)}")
+            with open(os.path.join(resources, folder, name + ".png"), "wb") as f:
+                f.write(canvas.png() if product else canvas.compact_png())
+    missing = set(table) - {name for name, _ in pictures(False)}
+    if missing:
+        sys.exit(f"no drawing for {sorted(missing)}")
 
 
 if __name__ == "__main__":

@@ -55,11 +55,11 @@ TMainForm::TMainForm(const TSkinSource& skins) : TCommLangForm(L"TFrmCommInst", 
 }
 
 void TMainForm::BuildHeader(const TSkinSource& skins) {
-  imgMain = AddImage(*this, pnl1, L"imgMain", {0, 0, 620, 400}, TPicture());
+  imgMain = AddImage(*this, pnl1, L"imgMain", {0, 0, 620, 400}, skins.LoadIfExists(L"bgpic"));
   imgMain->SetAlign(TAlign::alTop);
   lblTitle = AddLabel(*this, pnl1, L"lblTitle", {45, 10, 88, 19}, L"XXX软件 v8.30", 13, 0xD4D4D4);
   lblTitle->SetVisible(false);
-  imgLogo = AddImage(*this, pnl1, L"imgLogo", {66, 85, 102, 102}, TPicture(), false, true);
+  imgLogo = AddImage(*this, pnl1, L"imgLogo", {66, 85, 102, 102}, skins.LoadIfExists(L"logo"), false, true);
   lblBigTitle = AddLabel(*this, pnl1, L"lblBigTitle", {199, 90, 324, 66}, L"这里是软件的名称显示软件", 27, clWhite);
   lblBigTitle->AutoSize = false;
   lblBigTitle->WordWrap = true;
@@ -69,7 +69,7 @@ void TMainForm::BuildHeader(const TSkinSource& skins) {
   lblVersion->WordWrap = true;
   lblVersion->SetVisible(false);
   lblNameFromExe = AddLabel(*this, pnl1, L"lblNameFromExe", {199, 54, 6, 28}, L"", 21, clWhite);
-  imgMiniLogo = AddImage(*this, pnl1, L"imgMiniLogo", {14, 9, 25, 25}, TPicture());
+  imgMiniLogo = AddImage(*this, pnl1, L"imgMiniLogo", {14, 9, 25, 25}, skins.LoadIfExists(L"minilogo"));
   imgbtnClose = Create<TImgBtnEx>(pnl1, L"imgbtnClose");
   imgbtnClose->SetBounds(580, 0, 40, 28);
   imgbtnClose->AutoSize = true;
@@ -78,16 +78,21 @@ void TMainForm::BuildHeader(const TSkinSource& skins) {
 }
 
 TTextImageButton* TMainForm::AddLargeButton(TTabSheet* page, const wchar_t* name, TBox box, const wchar_t* caption,
-                                            int font) {
+                                            int font, const TLargeButtonPictures& pictures) {
   auto* button = AddButton(*this, page, name, box, caption, font, clWhite);
   button->SetStretch(true);
   button->DisableFontColor = clBlack;
+  button->SetBitmap(pictures.normal);
+  button->SetBitmapOver(pictures.over);
+  button->SetBitmapDown(pictures.down);
   return button;
 }
 
 void TMainForm::BuildPages(const TSkinSource& skins) {
+  const TLargeButtonPictures large{skins.LoadIfExists(L"btninst01"), skins.LoadIfExists(L"btninst02"),
+                                   skins.LoadIfExists(L"btninst03")};
   tbInstall = AddPage(*this, cnMain, L"tbInstall", L"安装");
-  btnInstall = AddLargeButton(tbInstall, L"btnInstall", {200, 45, 200, 48}, L"一键安装", 17);
+  btnInstall = AddLargeButton(tbInstall, L"btnInstall", {200, 45, 200, 48}, L"一键安装", 17, large);
   pnl2 = Create<TPanel>(tbInstall, L"pnl2");
   pnl2->SetBounds(0, 93, 590, 22);
   pnl2->Color = clWhite;
@@ -114,10 +119,10 @@ void TMainForm::BuildPages(const TSkinSource& skins) {
       AddLabel(*this, tbFinish, L"lblDesInstallComplete", {3, 15, 572, 20}, L"恭喜！软件已安装成功", 13, kBodyText);
   lblDesInstallComplete->AutoSize = false;
   lblDesInstallComplete->Alignment = TAlignment::taCenter;
-  btnInstallExit = AddLargeButton(tbFinish, L"btnInstallExit", {201, 54, 175, 45}, L"安装完成", 19);
+  btnInstallExit = AddLargeButton(tbFinish, L"btnInstallExit", {201, 54, 175, 45}, L"安装完成", 19, large);
 
   tbUninstall = AddPage(*this, cnMain, L"tbUninstall", L"卸载");
-  btnUninstall = AddLargeButton(tbUninstall, L"btnUninstall", {189, 41, 175, 45}, L"卸载软件", 19);
+  btnUninstall = AddLargeButton(tbUninstall, L"btnUninstall", {189, 41, 175, 45}, L"卸载软件", 19, large);
   btnUninstall->Cursor = TCursor::crDefault;
 
   tbUninProcess = AddPage(*this, cnMain, L"tbUninProcess", L"正在卸载");
@@ -134,7 +139,7 @@ void TMainForm::BuildPages(const TSkinSource& skins) {
   lblDesUninstallComplete =
       AddLabel(*this, tbUninFinish, L"lblDesUninstallComplete", {63, 14, 403, 19},
                L"软件已经卸载完成！如果关于软件使用有任何问题欢迎再与我们联系！", 13, kBodyText);
-  btnUninExit = AddLargeButton(tbUninFinish, L"btnUninExit", {201, 48, 175, 45}, L"退出", 19);
+  btnUninExit = AddLargeButton(tbUninFinish, L"btnUninExit", {201, 48, 175, 45}, L"退出", 19, large);
 }
 
 void TMainForm::ApplySkins(const TSkinSource& skins) {

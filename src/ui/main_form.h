@@ -17,7 +17,8 @@ class TMainForm : public TCommLangForm {
   static constexpr int kCollapsedHeight = 408;
   static constexpr int kExpandedHeight = 484;
 
-  // Builds the designed layout (client 620 x 506) with the designed pictures of skins.
+  // Builds the designed layout (client 620 x 506) with every picture of skins: the windows' own
+  // look and the product's skins alike. A picture that skins lacks leaves its control without one.
   explicit TMainForm(const TSkinSource& skins);
 
   // Replaces the background, logos and large-button pictures by the product skins that exist.
@@ -76,7 +77,11 @@ class TMainForm : public TCommLangForm {
  private:
   void BuildHeader(const TSkinSource& skins);
   void BuildPages(const TSkinSource& skins);
-  TTextImageButton* AddLargeButton(TTabSheet* page, const wchar_t* name, TBox box, const wchar_t* caption, int font);
+  struct TLargeButtonPictures {
+    TPicture normal, over, down;
+  };
+  TTextImageButton* AddLargeButton(TTabSheet* page, const wchar_t* name, TBox box, const wchar_t* caption, int font,
+                                   const TLargeButtonPictures& pictures);
 };
 
 }  // namespace ui

@@ -103,10 +103,13 @@ void LoadPngResourceToImage(TImage& image, std::wstring_view name, std::wstring_
 }
 
 TSkinSource ResourceSkins() {
-  return {[](std::wstring_view name) { return sys::ResourceExists(name, L"FILE"); },
+  return {[](std::wstring_view name) {
+            return sys::ResourceExists(name, kProductSkinType) || sys::ResourceExists(name, kOwnPictureType);
+          },
           [](std::wstring_view name) {
             TPicture picture;
-            LoadPngResourceToPicture(picture, name, L"FILE");
+            LoadPngResourceToPicture(picture, name,
+                                     sys::ResourceExists(name, kProductSkinType) ? kProductSkinType : kOwnPictureType);
             return picture;
           }};
 }

@@ -1,5 +1,7 @@
-// Where the skinned windows get their pictures: PNG resources of type "FILE" in the Windows build,
-// any other store (files, memory) in tests.
+// Where the skinned windows get their pictures: PNG resources in the Windows build, any other
+// store (files, memory) in tests. The program carries a picture of its own for every picture of
+// its windows (resources/pictures.json lists them with their sizes); a product's skin of the same
+// name takes its place.
 #pragma once
 
 #include <functional>
@@ -18,10 +20,15 @@ struct TSkinSource {
   TPicture LoadIfExists(std::wstring_view name) const { return exists(name) ? load(name) : TPicture(); }
 };
 
-// The program's own PNG resources of type "FILE" (Windows build).
+// Resource types: the product's skins, and the program's own pictures.
+inline constexpr wchar_t kProductSkinType[] = L"FILE";
+inline constexpr wchar_t kOwnPictureType[] = L"PICTURE";
+
+// The program's PNG resources (Windows build): the product's skin of that name when there is one,
+// otherwise the program's own picture.
 TSkinSource ResourceSkins();
 
-// Pictures of the windows' designed look that no product skin replaces.
+// Pictures of the windows' designed look, which products rarely replace.
 namespace design {
 inline constexpr std::wstring_view kCloseButton = L"closebtn";   // 40 x 28 grey cross
 inline constexpr std::wstring_view kCloseStrip = L"closestrip";  // 160 x 28: normal, hover, pressed, disabled

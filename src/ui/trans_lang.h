@@ -28,7 +28,8 @@ class EConvertError : public std::runtime_error {
 // The UTF-8 bytes of the language resource named by a code; nothing when there is none.
 using TLangTextSource = std::function<std::optional<std::string>(std::wstring_view code)>;
 
-// The program's own language resources (type "Lang"); on the host there are none.
+// The program's own language resources: type "Lang", named by the language code (a product
+// folder's <code>.lang file).
 std::optional<std::string> LoadLangResource(std::wstring_view code);
 
 struct TSoftInfo {

@@ -31,10 +31,14 @@ INSTALLER_NAME = "Brisklens-k123_web(1).exe"
 # A name without a channel: no valid source, so the installer waits for "一键安装" instead of
 # starting by itself.
 PLAIN_NAME = "Brisklens.exe"
+# The installer built from tests/e2e/minimal_product: a configuration and a language text, no
+# pictures.
+MINIMAL_NAME = "Minimal.exe"
 
 # Exit codes of the installer (src/installer/exit_codes.h).
-EXIT = {"installed": 0, "cancelled": 1, "opened_installed": 4, "get_soft_download_info": 7, "url_empty": 8,
-        "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12, "already_running": 16}
+EXIT = {"installed": 0, "cancelled": 1, "config_empty": 2, "opened_installed": 4, "create_res_file": 6,
+        "get_soft_download_info": 7, "url_empty": 8, "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12,
+        "already_running": 16}
 
 # Centres of controls in the 620-pixel-wide main window.
 BTN_INSTALL = (313, 330)
@@ -1001,6 +1005,126 @@ def authenticode_signed_installer(run: Run):
     check(verifies(unin), "unin.exe's signature verifies")
 
 
+# --- a maker's product folder and damaged configurations ---------------------------------------
+
+def is_light(c):
+    return min(c) > 225
+
+
+def is_dark(c, threshold=170):
+    return max(c) < threshold
+
+
+def minimal_product_looks_complete(run: Run):
+    """An installer from a product folder without pictures shows the program's own: the close
+    cross, the custom-install arrow, the edge lines; its long description ends after two lines;
+    its EN.lang translates the close question's title."""
+    exe = run.place_installer(MINIMAL_NAME, exe="installer-minimal.exe")
+    proc = run.prefix.start(exe)
+    wid = run.window(title="^Minimal")
+    x0, y0, w, h = run.prefix.window_geometry(wid)
+    shot = run.shot("install-page")
+    def area(x, y, width, height):
+        return run.prefix.region(shot, x0 + x, y0 + y, width, height)
+    check((w, h) == (620, 408), f"window 620 x 408: {w} x {h}")
+    check(sum(is_dark(c) for c in area(584, 6, 14, 16)) > 5, "grey close cross on the header")
+    check(sum(is_dark(c, 140) for c in area(504, 378, 18, 18)) > 5, "custom-install arrow")
+    check(not is_light(area(0, 300, 1, 1)[0]) and not is_light(area(619, 300, 1, 1)[0]), "left and right edge lines")
+    check(not is_light(area(300, 407, 1, 1)[0]), "bottom edge line")
+    check(all(c[2] > 150 and c[0] < 120 for c in area(200, 100, 1, 150)), "blue header background")
+    # The description: white text in two lines of the 324-pixel column beside the logo, nothing
+    # below them and nothing right of the column.
+    lines = [sum(is_light(c) for c in area(228, top, 324, 22)) for top in (147, 172)]
+    check(all(n > 30 for n in lines), f"description in two lines: {lines}")
+    check(not any(is_light(c) for c in area(228, 205, 340, 40)), "no third line of the description")
+    check(not any(is_light(c) for c in area(556, 140, 20, 70)), "the description stays in its column")
+
+    run.prefix.click(wid, *CLOSE)
+    question = run.prefix.find_window("^Minimal question$", 20)
+    run.shot("close-question")
+    check(question is not None, "the close question's title comes from the product's EN.lang")
+    run.prefix.click_screen(*CONFIRM_NO)
+    time.sleep(1.5)
+    check(proc.poll() is None, "No keeps the installer open")
+    run.shot("after-no")
+
+
+def classes_key(reg, key: str):
+    """A key below the classes root as a 32-bit program writes it (shared, or the 32-bit view)."""
+    for root in (r"Software\Classes", r"Software\Wow6432Node\Classes"):
+        found = reg.key(root + "\\" + key if key else root)
+        if found is not None:
+            return found
+    return None
+
+
+def minimal_product_installs(run: Run):
+    """The minimal product installs; of its AssociatedExts "*.mnl|*|*.*||." only .mnl is
+    associated: the classes root's own default value and a class "File" are left alone."""
+    exe = run.place_installer(MINIMAL_NAME, exe="installer-minimal.exe")
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    check((run.prefix.local_appdata / "Minimal/Orvatte.exe").is_file(), "installed from the download")
+    reg = run.hklm()
+    ext = classes_key(reg, ".mnl")
+    check(ext is not None and ext.get("@") == ("REG_SZ", "mnlFile"), f".mnl associated: {ext}")
+    check(classes_key(reg, "File") is None, "no class File")
+    check(classes_key(reg, ".") is None, "no key .")
+    root = classes_key(reg, "")
+    check(root is None or "@" not in root, f"the classes root's default value untouched: {root and root.get('@')}")
+
+
+def confirm_box_until_exit(run: Run, proc) -> int:
+    """Presses Enter on the standard message box (in the middle of the screen) until the
+    installer ends."""
+    deadline = time.time() + 90
+    while proc.poll() is None and time.time() < deadline:
+        run.prefix.key("Return")
+        time.sleep(2)
+    return proc.wait(timeout=30)
+
+
+def embedded_package_unwritable(run: Run):
+    """The embedded package cannot be written out (a folder holds its temporary name): the
+    install reports CreateResFile, says the package is damaged and ends with its exit code."""
+    blocker = run.prefix.user_home / "AppData/Local/Temp" / f"{SOFT_ID}.zip"
+    blocker.mkdir(parents=True)
+    (blocker / "inside.txt").write_text("kept")
+    exe = run.place_installer(PLAIN_NAME, exe="installer-embedded.exe")
+    proc = run.prefix.start(exe)
+    wid = run.window()
+    run.prefix.click(wid, *BTN_INSTALL)
+    time.sleep(4)
+    run.shot("message")
+    code = confirm_box_until_exit(run, proc)
+    check(code == EXIT["create_res_file"], f"exit code {code} = create_res_file")
+    reports = run.reports()
+    fails = [r for r in reports if r.startswith("/api/report/install_fail")]
+    check(len(fails) == 1 and param(fails[0], "reason") == "CreateResFile" and param(fails[0], "err") == "0",
+          f"install_fail reason=CreateResFile: {fails}")
+    check(not any("install_end" in r for r in reports), "no install_end after a fatal failure")
+    check((blocker / "inside.txt").read_text() == "kept", "the folder in the way is left alone")
+    check(not (run.install_dir() / "Orvatte.exe").exists(), "nothing installed")
+
+
+def empty_soft_id(run: Run):
+    """A configuration whose SoftId is empty is damaged: "config data is empty", exit 2, nothing
+    reported and nothing written into HKCU\\Software itself."""
+    image = (run.build / "installer.exe").read_bytes()
+    shipped = b'"SoftId": "brisklens_win"'
+    check(image.count(shipped) == 1, "the embedded configuration found in the executable")
+    damaged = run.downloads / PLAIN_NAME
+    damaged.write_bytes(image.replace(shipped, b'"SoftId": ""' + b" " * (len(shipped) - 12)))
+    proc = run.prefix.start(damaged)
+    time.sleep(6)
+    run.shot("message")
+    code = confirm_message_until_exit(run, proc)
+    check(code == EXIT["config_empty"], f"exit code {code} = config_empty")
+    check(run.reports() == [], f"no reports: {run.reports()}")
+    hkcu = run.hkcu()
+    check(hkcu.value("Software", "source") is None, "no source value in HKCU\\Software itself")
+
+
 SCENARIOS = {
     "unattended_install": unattended_install,
     "interactive_install": interactive_install,
@@ -1049,6 +1173,10 @@ SCENARIOS = {
     "signed_refuses_swapped_missing_malformed": signed_refuses,
     "signed_keyless_product_ignores_sig": keyless_product_ignores_sig,
     "authenticode_signed_installer": authenticode_signed_installer,
+    "minimal_product_looks_complete": minimal_product_looks_complete,
+    "minimal_product_installs": minimal_product_installs,
+    "embedded_package_unwritable": embedded_package_unwritable,
+    "empty_soft_id": empty_soft_id,
 }
 
 

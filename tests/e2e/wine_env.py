@@ -160,6 +160,12 @@ class WinePrefix:
         r, g, b = (int(v) for v in out.split(","))
         return r, g, b
 
+    def region(self, png: Path, x: int, y: int, w: int, h: int) -> list[tuple[int, int, int]]:
+        """The pixels of a rectangle of a screenshot, row by row."""
+        raw = subprocess.run(["convert", str(png), "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
+                             capture_output=True, check=True).stdout
+        return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
     # --- the registry, read from the prefix's files ----------------------------------------
     def registry(self, hive: str) -> "RegistryFile":
         """hive: 'HKLM' or 'HKCU'. Call after kill_all() so that Wine has written it out."""

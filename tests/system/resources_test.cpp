@@ -9,6 +9,7 @@
 
 #include "common/strings.h"
 #include "common/text.h"
+#include "picture_resources.h"
 #include "system/resources.h"
 
 namespace {
@@ -102,6 +103,11 @@ TEST(EmbeddedResources, SkinImagesArePngsOfTheirSizes) {
     EXPECT_EQ(png[24], 8);  // bit depth
     EXPECT_EQ(png[25], 6);  // colour type RGBA
   }
+}
+
+TEST(EmbeddedResources, EachPictureOfTheWindowsIsCarriedOnce) {
+  // The shipped product brings its skins; the program's own pictures fill in the rest.
+  EXPECT_EQ(test_support::ExpectEachPictureCarriedOnce("resources/product"), 15);
 }
 
 TEST(EmbeddedResources, MissingResourcesRaiseWhereTheyMustBeThere) {

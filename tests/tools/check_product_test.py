@@ -54,7 +54,7 @@ PACKAGE_KEY_ERROR = ('error: configfile.json: "PackageKey" must be the 128 hex d
                      'prints; the installer stops with "config data is empty" on any other value, an empty one too')
 
 # Each broken folder: its files (name -> bytes, None for a file left out; the good configfile.json
-# and the pictures the dialogs need unless given) and the exact lines the checker prints for it.
+# unless given) and the exact lines the checker prints for it.
 CASES = [
     ("misspelt key", {"configfile.json": config(ProgramDirname="Notes")},
      ['error: configfile.json: unknown key "ProgramDirname" (did you mean "ProgramDirName"?)']),
@@ -122,9 +122,6 @@ CASES = [
                           ("hex of no point", "0A" * 64), ("X only", RFC6979_KEY[:64])]],
     ("picture of the wrong size", {"btn_msg_over.png": png(100, 30), "logo.png": png(96, 96)},
      ["warning: btn_msg_over.png: 100 x 30; the layout draws it at 200 x 48"]),
-    ("dialog pictures missing", {"msgbox.png": None, "icon_warn.png": None},
-     ["error: icon_warn.png is missing; the dialogs cannot open without it",
-      "error: msgbox.png is missing; the dialogs cannot open without it"]),
     ("picture that is no PNG", {"bgpic.png": b"GIF89a" + bytes(40)},
      ["error: bgpic.png: not a PNG picture"]),
     ("picture under a name the installer never reads", {"btninst1.png": png(200, 48)},
@@ -141,8 +138,7 @@ class BrokenProductFolders(unittest.TestCase):
     def run_checker(self, files):
         with tempfile.TemporaryDirectory() as folder:
             root = pathlib.Path(folder)
-            sizes, needed = check_product.load_pictures()
-            files = {"configfile.json": config(), **{f"{n}.png": png(*sizes[n]) for n in needed}, **files}
+            files = {"configfile.json": config(), **files}
             for name, data in files.items():
                 if data is not None:
                     (root / name).write_bytes(data)
@@ -160,7 +156,7 @@ class BrokenProductFolders(unittest.TestCase):
 
     def test_good_folders_pass_without_a_word(self):
         for name, files in [
-            ("minimal", {}),
+            ("minimal: no pictures, the program's own stand in", {}),
             ("Booleans as the shipped product writes them",
              {"configfile.json": config(RunAtStartup="", DotNetCheck=0, XPSupported=False, RunAsAdmin="1",
                                         AutoStartInstall=None)}),
@@ -169,7 +165,7 @@ class BrokenProductFolders(unittest.TestCase):
             ("signed product", {"configfile.json": config(PackageKey=RFC6979_KEY)}),
             ("signed product, key in upper case", {"configfile.json": config(PackageKey=RFC6979_KEY.upper())}),
             ("every picture at its size",
-             {f"{n}.png": png(w, h) for n, (w, h) in check_product.load_pictures()[0].items()}),
+             {f"{n}.png": png(w, h) for n, (w, h) in check_product.load_pictures().items()}),
         ]:
             with self.subTest(name):
                 self.assertEqual(self.run_checker(files)[:2], (0, []))
@@ -205,9 +201,14 @@ class BrokenProductFolders(unittest.TestCase):
         self.assertEqual(set(check_product.KEYS) - read, set())
 
     def test_picture_table_matches_the_shipped_pictures(self):
-        shipped = {p.stem: check_product.png_size(p.read_bytes())
-                   for p in (ROOT / "resources" / "product").glob("*.png")}
-        self.assertEqual(shipped, check_product.load_pictures()[0])
+        # The program's own pictures are the whole table; the shipped product brings some of them.
+        def sizes(folder):
+            return {p.stem: check_product.png_size(p.read_bytes()) for p in (ROOT / "resources" / folder).glob("*.png")}
+        table = check_product.load_pictures()
+        self.assertEqual(sizes("pictures"), table)
+        shipped = sizes("product")
+        self.assertTrue(shipped)
+        self.assertEqual(shipped, {name: table[name] for name in shipped})
 
 
 if __name__ == "__main__":

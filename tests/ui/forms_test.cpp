@@ -2,10 +2,13 @@
 // pictures, captions and results. Pictures come from a fake skin store of the product's sizes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <map>
 
 #include "common/strings.h"
+#include "common/text.h"
+#include "support/picture_table.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 #include "ui/recording.h"
@@ -16,19 +19,13 @@ using namespace ui;
 
 using uitest::RecordingPeer;
 
-// Every skin the windows load, with the product's sizes; each a distinct solid colour.
+// Every picture the windows load, with its size: the table of pictures.
 const std::map<std::wstring, TSize>& SkinSizes() {
-  static const std::map<std::wstring, TSize> sizes = {
-      {L"bgpic", {620, 420}},        {L"logo", {96, 96}},           {L"minilogo", {20, 20}},
-      {L"btninst01", {200, 48}},     {L"btninst02", {200, 48}},     {L"btninst03", {200, 48}},
-      {L"msgbox", {442, 194}},       {L"icon_warn", {40, 40}},      {L"icon_ques", {40, 40}},
-      {L"btn_msg_normal", {100, 30}}, {L"btn_msg_over", {200, 48}}, {L"btn_msg_down", {100, 30}},
-      {L"btn_empty_normal", {100, 30}}, {L"btn_empty_over", {100, 30}}, {L"btn_empty_down", {100, 30}},
-      {L"closebtn", {40, 28}},       {L"closestrip", {160, 28}},    {L"edgeline", {9, 9}},
-      {L"bottomline", {90, 27}},     {L"sepline", {800, 8}},      {L"arrowdown", {18, 18}},
-      {L"arrowup", {18, 18}},        {L"success", {36, 36}},        {L"btnchange01", {77, 26}},
-      {L"btnchange02", {77, 26}},    {L"btnchange03", {77, 26}},
-  };
+  static const std::map<std::wstring, TSize> sizes = [] {
+    std::map<std::wstring, TSize> table;
+    for (const auto& p : test_support::PictureTable()) table[std::wstring(p.name.begin(), p.name.end())] = {p.width, p.height};
+    return table;
+  }();
   return sizes;
 }
 
@@ -131,6 +128,35 @@ struct MainFormFixture : ::testing::Test {
     form->SetbMouseDownToMoveClient(true);
   }
 };
+
+TEST(MainForm, EveryPictureComesFromTheSkinsItIsBuiltWith) {
+  FakeSkins skins;
+  const TMainForm form(skins.Source());
+  const std::pair<const wchar_t*, TPicture> pictures[] = {
+      {L"bgpic", form.imgMain->Picture()},
+      {L"logo", form.imgLogo->Picture()},
+      {L"minilogo", form.imgMiniLogo->Picture()},
+      {L"btninst01", form.btnUninExit->Bitmap()},
+      {L"btninst02", form.btnInstall->BitmapOver()},
+      {L"btninst03", form.btnInstallExit->BitmapDown()},
+      {L"edgeline", form.imgLeft->Picture()},
+      {L"edgeline", form.imgRight->Picture()},
+      {L"bottomline", form.imgBottom->Picture()},
+      {L"sepline", form.img2->Picture()},
+      {L"arrowdown", form.imgDown->Picture()},
+      {L"arrowup", form.imgUp->Picture()},
+      {L"success", form.Image1->Picture()},
+      {L"btnchange01", form.btnChangeInstall->Bitmap()},
+      {L"btnchange02", form.btnChangeInstall->BitmapOver()},
+      {L"btnchange03", form.btnChangeInstall->BitmapDown()},
+  };
+  for (const auto& [name, picture] : pictures) {
+    EXPECT_TRUE(picture.SameImage(skins[name])) << common::WideToUtf8(name);
+  }
+  EXPECT_EQ(form.imgbtnClose->StatePicture(0, 1).Width(), 40) << "the close strip's hover slice";
+  EXPECT_TRUE(skins.loaded.contains(L"closestrip"));
+  EXPECT_EQ(skins.loaded.size(), SkinSizes().size() - 9) << "the main window takes all but the dialogs' nine";
+}
 
 TEST_F(MainFormFixture, FolderRowShowsOnlyAtTheExpandedHeight) {
   form->SetClientHeight(TMainForm::kCollapsedHeight);
@@ -333,23 +359,41 @@ TEST(Dialogs, MissingSkinRaises) {
   EXPECT_THROW(TFrmConfirmbox(L"?", true, skins.Source()), common::EGeneralError);
 }
 
-// ---- the product's skin files
+// ---- the picture files
 
-TEST(SkinFiles, EveryPictureIsAnRgbaPngOfItsSize) {
+// The facts of a PNG file's header: width, height, bit depth, colour type.
+std::array<int, 4> PngHeader(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[26] = {};
+  file.read(reinterpret_cast<char*>(header), sizeof header);
+  if (!file || std::string(reinterpret_cast<char*>(header + 12), 4) != "IHDR") return {};
+  auto be32 = [&](int at) { return header[at] << 24 | header[at + 1] << 16 | header[at + 2] << 8 | header[at + 3]; };
+  return {be32(16), be32(20), header[24], header[25]};
+}
+
+TEST(PictureFiles, TheProgramHasEveryPictureOfItsSize) {
+  ASSERT_EQ(SkinSizes().size(), 26u) << "the table of pictures was read";
   for (const auto& [name, size] : SkinSizes()) {
     SCOPED_TRACE(std::string(name.begin(), name.end()));
-    std::ifstream file(std::string(TEST_SOURCE_DIR "/resources/product/") + std::string(name.begin(), name.end()) + ".png",
-                       std::ios::binary);
-    ASSERT_TRUE(file);
-    unsigned char header[26] = {};
-    file.read(reinterpret_cast<char*>(header), sizeof header);
-    ASSERT_EQ(std::string(reinterpret_cast<char*>(header + 12), 4), "IHDR");
-    auto be32 = [&](int at) { return header[at] << 24 | header[at + 1] << 16 | header[at + 2] << 8 | header[at + 3]; };
-    EXPECT_EQ(be32(16), size.cx);
-    EXPECT_EQ(be32(20), size.cy);
-    EXPECT_EQ(header[24], 8) << "bit depth";
-    EXPECT_EQ(header[25], 6) << "RGBA";
+    const auto [width, height, depth, type] =
+        PngHeader(TEST_SOURCE_DIR "/resources/pictures/" + std::string(name.begin(), name.end()) + ".png");
+    EXPECT_EQ(width, size.cx);
+    EXPECT_EQ(height, size.cy);
+    EXPECT_EQ(depth, 8);
+    EXPECT_TRUE(type == 6 || type == 3) << "RGBA or a palette, colour type " << type;
   }
+}
+
+TEST(PictureFiles, TheShippedProductsSkinsAreRgbaOfTheirSizes) {
+  int skins = 0;
+  for (const auto& [name, size] : SkinSizes()) {
+    const std::string path = TEST_SOURCE_DIR "/resources/product/" + std::string(name.begin(), name.end()) + ".png";
+    if (!std::ifstream(path)) continue;
+    SCOPED_TRACE(path);
+    ++skins;
+    EXPECT_EQ(PngHeader(path), (std::array<int, 4>{size.cx, size.cy, 8, 6}));
+  }
+  EXPECT_EQ(skins, 15) << "the shipped product brings its own background, logos, buttons and dialog pictures";
 }
 
 }  // namespace
