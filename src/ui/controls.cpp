@@ -30,9 +30,33 @@ void TLabel::SetFontColor(TColor color) {
   Invalidate();
 }
 
+std::wstring TLabel::ShownCaption(ICanvas& canvas) const {
+  if (!WordWrap || MaxLines <= 0 || caption_.empty()) return caption_;
+  const int limit = MaxLines * canvas.MeasureText(caption_.substr(0, 1), Font).cy;
+  if (canvas.MeasureText(caption_, Font, Width()).cy <= limit) return caption_;
+  const auto fits = [&](std::size_t length) {
+    return canvas.MeasureText(caption_.substr(0, length) + L"…", Font, Width()).cy <= limit;
+  };
+  // The longest start that fits with the ellipsis (a longer start never takes fewer lines).
+  std::size_t shortest = 0, longest = caption_.size();
+  while (shortest < longest) {
+    const std::size_t middle = (shortest + longest + 1) / 2;
+    if (fits(middle)) {
+      shortest = middle;
+    } else {
+      longest = middle - 1;
+    }
+  }
+  // Never half of a surrogate pair, nor blanks before the ellipsis.
+  if (shortest > 0 && caption_[shortest - 1] >= 0xD800 && caption_[shortest - 1] <= 0xDBFF) --shortest;
+  while (shortest > 0 && caption_[shortest - 1] == L' ') --shortest;
+  return caption_.substr(0, shortest) + L"…";
+}
+
 void TLabel::AdjustBounds(ICanvas& canvas) {
   if (!AutoSize) return;
-  const TSize size = canvas.MeasureText(caption_.empty() ? L" " : caption_, Font, WordWrap ? Width() : 0);
+  const std::wstring shown = ShownCaption(canvas);
+  const TSize size = canvas.MeasureText(shown.empty() ? L" " : shown, Font, WordWrap ? Width() : 0);
   if (WordWrap) {
     if (size.cy != Height()) SetBounds(Left(), Top(), Width(), size.cy);
   } else if (const int width = caption_.empty() ? 0 : size.cx; width != Width() || size.cy != Height()) {
@@ -50,7 +74,7 @@ void TLabel::Paint(ICanvas& canvas) {
   TTextFormat format;
   format.align = Alignment;
   format.wordWrap = WordWrap;
-  canvas.PaintText(caption_, ClientRect(), Font, format);
+  canvas.PaintText(ShownCaption(canvas), ClientRect(), Font, format);
 }
 
 TTabSheet* TPageControl::AddPage(TTabSheet* page) {

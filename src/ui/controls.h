@@ -36,6 +36,9 @@ class TLabel : public TControl {
   TColor Color = clWindow;  // background when not transparent
   bool Transparent = false;
   bool WordWrap = false;
+  // With WordWrap, the most lines shown (0: any number); a longer caption is cut where its last
+  // line still fits with an ellipsis "…" after it.
+  int MaxLines = 0;
   bool AutoSize = true;
   TAlignment Alignment = TAlignment::taLeftJustify;
   void SetFontColor(TColor color);
@@ -43,6 +46,8 @@ class TLabel : public TControl {
   void SetFontName(const std::wstring& name) override { Font.name = name; }
   void AdjustBounds(ICanvas& canvas) override;
   void Paint(ICanvas& canvas) override;
+  // The caption as it is painted in the label's width: whole, or cut to MaxLines lines.
+  std::wstring ShownCaption(ICanvas& canvas) const;
 };
 
 class TPanel : public TControl {

@@ -63,7 +63,11 @@ void TMainForm::BuildHeader(const TSkinSource& skins) {
   lblBigTitle = AddLabel(*this, pnl1, L"lblBigTitle", {199, 90, 324, 66}, L"这里是软件的名称显示软件", 27, clWhite);
   lblBigTitle->AutoSize = false;
   lblBigTitle->WordWrap = true;
-  lblDescription = AddLabel(*this, pnl1, L"lblDescription", {199, 162, 102, 25}, L"description", 19, clWhite);
+  // A long description wraps within the header, as wide as the product name above it, and ends
+  // with an ellipsis after two lines instead of running off the window.
+  lblDescription = AddLabel(*this, pnl1, L"lblDescription", {199, 162, 324, 25}, L"description", 19, clWhite);
+  lblDescription->WordWrap = true;
+  lblDescription->MaxLines = 2;
   lblVersion = AddLabel(*this, pnl1, L"lblVersion", {496, 55, 69, 27}, L"3.10", 20, clWhite);
   lblVersion->AutoSize = false;
   lblVersion->WordWrap = true;

@@ -119,6 +119,46 @@ TEST(Label, AutoSizeFollowsTheText) {
   EXPECT_EQ(fixed->BoundsRect(), (TRect{199, 90, 523, 156}));
 }
 
+TEST(Label, ALineLimitCutsTheCaptionWithAnEllipsis) {
+  const std::wstring kEmoji{wchar_t(0xD83D), wchar_t(0xDE00)};  // U+1F600 in UTF-16, as Windows holds it
+  // The test canvas measures 7 pixels a character: 10 characters a line in 70 pixels.
+  const struct {
+    const char* name;
+    std::wstring caption;
+    int maxLines;
+    std::wstring shown;
+    int height;
+  } cases[] = {
+      {"one line", L"short", 2, L"short", 19},
+      {"exactly two lines", std::wstring(20, L'a'), 2, std::wstring(20, L'a'), 38},
+      {"one character more", std::wstring(21, L'a'), 2, std::wstring(19, L'a') + L"…", 38},
+      {"far longer", std::wstring(300, L'b'), 2, std::wstring(19, L'b') + L"…", 38},
+      {"no blank before the ellipsis", L"aaaaaaaaaaaaaaaaa  bbbbbbbb", 2, L"aaaaaaaaaaaaaaaaa…", 38},
+      {"not half a surrogate pair", std::wstring(18, L'a') + kEmoji + kEmoji, 2,
+       std::wstring(18, L'a') + L"…", 38},
+      {"one line at most", std::wstring(15, L'c'), 1, std::wstring(9, L'c') + L"…", 19},
+      {"no limit", std::wstring(35, L'd'), 0, std::wstring(35, L'd'), 76},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TForm form{L"TForm"};
+    form.SetClientSize(400, 300);
+    auto* label = form.Create<TLabel>(nullptr, L"lblDescription");
+    label->SetBounds(228, 147, 70, 25);
+    label->Font.height = 19;
+    label->Transparent = true;
+    label->WordWrap = true;
+    label->MaxLines = c.maxLines;
+    label->SetCaption(c.caption);
+    uitest::RecordingCanvas canvas;
+    form.PaintAll(canvas);
+    ASSERT_EQ(canvas.texts.size(), 1u);
+    EXPECT_EQ(canvas.texts[0].text, c.shown);
+    EXPECT_EQ(label->Caption(), c.caption) << "the caption itself is kept";
+    EXPECT_EQ(label->BoundsRect(), (TRect{228, 147, 298, 147 + c.height}));
+  }
+}
+
 TEST(Label, OpaqueLabelsFillTheirBackground) {
   TForm form{L"TForm"};
   form.SetClientSize(100, 100);
