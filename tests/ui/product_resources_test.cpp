@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/strings.h"
+#include "common/text.h"
 #include "support/picture_table.h"
 #include "ui/dialogs.h"
 #include "ui/skin.h"
