@@ -1060,7 +1060,7 @@ def classes_key(reg, key: str):
 
 def minimal_product_installs(run: Run):
     """The minimal product installs; of its AssociatedExts "*.mnl|*|*.*||." only .mnl is
-    associated: the classes root's own default value and a class "File" are left alone."""
+    associated: the classes root's own default value and the class "File" are left alone."""
     exe = run.place_installer(MINIMAL_NAME, exe="installer-minimal.exe")
     code = run.run_to_end(exe, "astart")
     check(code == EXIT["installed"], f"exit code {code} = installed")
@@ -1068,7 +1068,9 @@ def minimal_product_installs(run: Run):
     reg = run.hklm()
     ext = classes_key(reg, ".mnl")
     check(ext is not None and ext.get("@") == ("REG_SZ", "mnlFile"), f".mnl associated: {ext}")
-    check(classes_key(reg, "File") is None, "no class File")
+    # Wine's own class "file" (a COM moniker) must keep its value; "*.*" would have made it "File".
+    file_class = classes_key(reg, "File")
+    check(file_class is not None and file_class.get("@") == ("REG_SZ", "FileMoniker"), f"class file untouched: {file_class}")
     check(classes_key(reg, ".") is None, "no key .")
     root = classes_key(reg, "")
     check(root is None or "@" not in root, f"the classes root's default value untouched: {root and root.get('@')}")
@@ -1087,7 +1089,7 @@ def confirm_box_until_exit(run: Run, proc) -> int:
 def embedded_package_unwritable(run: Run):
     """The embedded package cannot be written out (a folder holds its temporary name): the
     install reports CreateResFile, says the package is damaged and ends with its exit code."""
-    blocker = run.prefix.user_home / "AppData/Local/Temp" / f"{SOFT_ID}.zip"
+    blocker = run.prefix.user_home / "Temp" / f"{SOFT_ID}.zip"  # the prefix's TEMP
     blocker.mkdir(parents=True)
     (blocker / "inside.txt").write_text("kept")
     exe = run.place_installer(PLAIN_NAME, exe="installer-embedded.exe")
