@@ -1,6 +1,7 @@
 // The maker's package tool: checks or extracts a package with its password, prints each entry's
-// outcome and the totals. Exit code 0 when at least one file came through (and, for check with a
-// product folder, the main program is in the package), 1 otherwise, 2 for bad usage.
+// outcome and the totals. Exit code 0 when every entry came through and there was at least one
+// (and, for check with a product folder, the main program is in the package); 1 when any entry
+// was skipped, the archive could not be read, or it holds nothing; 2 for bad usage.
 //   package-tool extract ARCHIVE DEST PASSWORD      DEST is created when missing
 //   package-tool check ARCHIVE PASSWORD [PRODUCT_DIR]
 // check also warns of names that each Windows would read in its own code page, finds the product's
@@ -110,7 +111,7 @@ int Report(const char* archive, const zip::PackageExtraction& result, const char
     return 1;
   }
   std::printf("%d files %s, %d folders, %d skipped\n", result.extracted, verb, result.folders, result.skipped);
-  return result.extracted > 0 ? 0 : 1;
+  return result.skipped == 0 && result.extracted + result.folders > 0 ? 0 : 1;
 }
 
 std::vector<zip::ZipEntry> Entries(const std::wstring& archive) {

@@ -76,14 +76,20 @@ class PackageWriter {
     const std::wstring target = Join(segments, segments.size());
     const ZipTargetState state = ProbeZipTarget(target);
     // Read-only files stay as they are; they are not made writable first.
-    if (state == ZipTargetState::ReadOnly || state == ZipTargetState::Folder) return PackageEntryOutcome::CannotCreate;
+    if (state == ZipTargetState::ReadOnly) return PackageEntryOutcome::KeptReadOnly;
+    if (state == ZipTargetState::Folder) return PackageEntryOutcome::CannotCreate;
     ZipOutputFile file(target);
     if (!file.Create()) return PackageEntryOutcome::CannotCreate;
     const PackageEntryOutcome outcome = FromReader(
         reader_.Extract(entry, password_, file, [this](std::size_t n) { meter_.Add(n); }, meter_.ChunkLimit()));
     if (outcome != PackageEntryOutcome::Extracted) return outcome;
     const ZipFileAttributes attributes{entry.ReadOnly(), entry.Hidden(), entry.System()};
-    return file.Commit(attributes) ? PackageEntryOutcome::Extracted : PackageEntryOutcome::CannotCreate;
+    switch (file.Commit(attributes)) {
+      case ZipCommitResult::Committed: return PackageEntryOutcome::Extracted;
+      case ZipCommitResult::TargetInUse: return PackageEntryOutcome::KeptInUse;
+      case ZipCommitResult::Failed: break;
+    }
+    return PackageEntryOutcome::CannotCreate;
   }
 
  private:
@@ -134,7 +140,8 @@ PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCall
   meter.MoveTo(0);
   for (const ZipEntry& entry : reader.Entries()) {
     const std::uint64_t start = meter.Done();
-    const PackageEntryOutcome outcome = handle(reader, entry, meter);
+    const PackageEntryOutcome outcome =
+        reader.ClaimData(entry) ? handle(reader, entry, meter) : PackageEntryOutcome::Overlapping;
     meter.MoveTo(start + entry.compressedSize);
     if (outcome == PackageEntryOutcome::Extracted) {
       ++result.extracted;
@@ -142,6 +149,7 @@ PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCall
       ++result.folders;
     } else {
       ++result.skipped;
+      if (outcome == PackageEntryOutcome::KeptReadOnly || outcome == PackageEntryOutcome::KeptInUse) ++result.kept;
     }
     if (onEntry) onEntry(entry.name, outcome);
   }
@@ -172,7 +180,10 @@ PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view pas
 
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
                   const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks) {
-  return ExtractPackage(zipFile, destDir, common::WideToAnsi(password), onTotalPercentDone, {}, betweenBlocks).extracted > 0;
+  const PackageExtraction result =
+      ExtractPackage(zipFile, destDir, common::WideToAnsi(password), onTotalPercentDone, {}, betweenBlocks);
+  return result.status == PackageArchiveStatus::Ok && result.skipped == result.kept &&
+         result.extracted + result.folders > 0;
 }
 
 std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome) {
@@ -184,6 +195,9 @@ std::string_view PackageEntryOutcomeText(PackageEntryOutcome outcome) {
     case PackageEntryOutcome::Damaged: return "damaged data";
     case PackageEntryOutcome::CannotCreate: return "cannot create the file";
     case PackageEntryOutcome::UnsafeName: return "name outside the destination folder";
+    case PackageEntryOutcome::Overlapping: return "data overlaps another entry";
+    case PackageEntryOutcome::KeptReadOnly: return "read-only file kept";
+    case PackageEntryOutcome::KeptInUse: return "file in use kept";
   }
   return "unknown";
 }

@@ -23,15 +23,19 @@ enum class PackageEntryOutcome {
   WrongPassword,
   Unsupported,   // compression method or encryption scheme this reader lacks
   Damaged,       // bad data, CRC or authentication code
-  CannotCreate,  // the file or a folder on its way cannot be written (read-only, locked, ...)
+  CannotCreate,  // a folder on the way, the temporary file or the final replace failed (disk full, ...)
   UnsafeName,    // the name would reach outside the destination folder
+  Overlapping,   // its data overlaps an earlier entry's: a crafted archive
+  KeptReadOnly,  // the file was there already and is read-only; it stays as it was
+  KeptInUse,     // the file was there already and is in use (a running program); it stays as it was
 };
 
 struct PackageExtraction {
   PackageArchiveStatus status = PackageArchiveStatus::Ok;
   int extracted = 0;  // files; folders are not counted
   int folders = 0;
-  int skipped = 0;
+  int skipped = 0;  // every entry neither extracted nor a folder
+  int kept = 0;     // of those, the files kept as they were (KeptReadOnly, KeptInUse)
 };
 
 using PackageEntryCallback = std::function<void(const std::wstring& name, PackageEntryOutcome outcome)>;
@@ -44,8 +48,9 @@ PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring
 // Reads and checks every entry (password, data, CRC, authentication code) without writing.
 PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry);
 
-// True when at least one file was extracted; false also for a missing, non-ZIP or damaged archive.
-// The password is handed to the reader in the ANSI code page.
+// True when every entry came through, allowing only for files kept because they were read-only or in
+// use (reinstalling over a running product), and at least one file or folder did; false also for a
+// missing, non-ZIP or damaged archive. The password is handed to the reader in the ANSI code page.
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
                   const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks = {});
 

@@ -69,15 +69,15 @@ void ZipTraditionalSource::Update(std::uint8_t plain) {
   keys_[0] = keys.k0, keys_[1] = keys.k1, keys_[2] = keys.k2;
 }
 
-bool ZipTraditionalSource::CheckHeader(std::uint8_t check) {
+ZipTraditionalSource::HeaderCheck ZipTraditionalSource::CheckHeader(std::uint8_t check) {
   std::array<std::uint8_t, kTraditionalHeaderSize> header{};
   std::size_t got = 0;
   while (got < header.size()) {
     const std::size_t n = Read(std::span(header).subspan(got));
-    if (n == 0) return false;
+    if (n == 0) return HeaderCheck::Truncated;
     got += n;
   }
-  return header.back() == check;
+  return header.back() == check ? HeaderCheck::Passed : HeaderCheck::WrongPassword;
 }
 
 std::size_t ZipTraditionalSource::Read(std::span<std::uint8_t> out) {

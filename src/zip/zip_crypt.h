@@ -15,9 +15,10 @@ namespace zip {
 class ZipTraditionalSource : public ZipByteSource {
  public:
   ZipTraditionalSource(ZipByteSource& in, std::string_view password);
-  // Reads and deciphers the 12-byte encryption header; true when its last byte equals check
-  // (the high byte of the CRC, or of the modification time for entries with a data descriptor).
-  bool CheckHeader(std::uint8_t check);
+  enum class HeaderCheck { Passed, WrongPassword, Truncated };
+  // Reads and deciphers the 12-byte encryption header and compares its last byte with check (the
+  // high byte of the CRC, or of the modification time for entries with a data descriptor).
+  HeaderCheck CheckHeader(std::uint8_t check);
   std::size_t Read(std::span<std::uint8_t> out) override;
 
  private:

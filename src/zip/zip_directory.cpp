@@ -58,7 +58,8 @@ bool FindEndRecord(ZipInput& input, std::uint64_t& endOffset, std::array<std::ui
 }
 
 // Applies the ZIP64 records when the end record points to them; false when they are damaged.
-bool ReadZip64End(ZipInput& input, std::uint64_t endOffset, EndRecord& end) {
+// directoryEnd becomes the offset of the ZIP64 end record, which follows the directory.
+bool ReadZip64End(ZipInput& input, std::uint64_t endOffset, EndRecord& end, std::uint64_t& directoryEnd) {
   if (endOffset < kLocatorSize) return true;
   std::array<std::uint8_t, kLocatorSize> locator{};
   if (!input.ReadAt(endOffset - kLocatorSize, locator) || Le32(locator.data()) != kZip64LocatorSignature) return true;
@@ -70,6 +71,29 @@ bool ReadZip64End(ZipInput& input, std::uint64_t endOffset, EndRecord& end) {
   end.entries = Le64(&record[32]);
   end.directorySize = Le64(&record[40]);
   end.directoryOffset = Le64(&record[48]);
+  directoryEnd = recordOffset;
+  return true;
+}
+
+bool CentralHeaderAt(ZipInput& input, std::uint64_t offset) {
+  std::array<std::uint8_t, 4> signature{};
+  return offset <= input.Size() && input.ReadAt(offset, signature) && Le32(signature.data()) == kCentralSignature;
+}
+
+// Where the central directory starts, and by how much every offset that the archive states is
+// to be moved: 0, unless bytes were put before the archive (a self-extractor's stub) without
+// correcting its offsets; the directory then stands its stated size before its end, not at its
+// stated offset. False when no directory is found.
+bool LocateDirectory(ZipInput& input, const EndRecord& end, std::uint64_t directoryEnd, std::uint64_t& start,
+                     std::uint64_t& shift) {
+  shift = 0;
+  start = end.directoryOffset;
+  if (start <= directoryEnd && CentralHeaderAt(input, start)) return true;
+  if (end.directorySize > directoryEnd) return false;
+  const std::uint64_t moved = directoryEnd - end.directorySize;
+  if (moved <= end.directoryOffset || !CentralHeaderAt(input, moved)) return false;
+  shift = moved - end.directoryOffset;
+  start = moved;
   return true;
 }
 
@@ -152,7 +176,10 @@ bool HasUnixMode(const ZipEntry& e) { return (e.versionMadeBy >> 8) == kMadeByUn
 }  // namespace
 
 bool ZipEntry::IsFolder() const {
-  return (!rawName.empty() && (rawName.back() == '/' || rawName.back() == '\\')) || (externalAttributes & 0x10) != 0;
+  // The DOS folder attribute makes a folder only of an entry without content: one with content is
+  // a file, whatever its attribute says.
+  return (!rawName.empty() && (rawName.back() == '/' || rawName.back() == '\\')) ||
+         ((externalAttributes & 0x10) != 0 && uncompressedSize == 0);
 }
 
 bool ZipEntry::ReadOnly() const {
@@ -168,17 +195,23 @@ ZipDirectoryStatus ReadZipDirectory(ZipInput& input, std::vector<ZipEntry>& entr
   std::array<std::uint8_t, kEndSize> record{};
   if (!FindEndRecord(input, endOffset, record)) return ZipDirectoryStatus::NotZip;
   EndRecord end{Le16(&record[10]), Le32(&record[12]), Le32(&record[16])};
+  std::uint64_t directoryEnd = endOffset;
   if ((end.entries == 0xFFFF || end.directorySize == 0xFFFFFFFF || end.directoryOffset == 0xFFFFFFFF) &&
-      !ReadZip64End(input, endOffset, end)) {
+      !ReadZip64End(input, endOffset, end, directoryEnd)) {
     return ZipDirectoryStatus::Damaged;
   }
-  if (end.directoryOffset > endOffset || end.directorySize > endOffset - end.directoryOffset) {
-    return ZipDirectoryStatus::Damaged;
+  if (end.entries == 0) {
+    return end.directoryOffset <= directoryEnd ? ZipDirectoryStatus::Ok : ZipDirectoryStatus::Damaged;
   }
-  // Each header takes at least 46 bytes, which bounds a forged entry count.
-  if (end.entries > end.directorySize / kCentralSize) return ZipDirectoryStatus::Damaged;
+  std::uint64_t start = 0;
+  std::uint64_t shift = 0;
+  if (!LocateDirectory(input, end, directoryEnd, start, shift)) return ZipDirectoryStatus::Damaged;
+  // The records are read up to the end record, whatever size the directory claims (peers read a
+  // directory whose size field is wrong). Each takes at least 46 bytes of what is there, which
+  // bounds a forged entry count.
+  if (end.entries > (directoryEnd - start) / kCentralSize) return ZipDirectoryStatus::Damaged;
 
-  DirectoryReader reader(input, end.directoryOffset, end.directorySize);
+  DirectoryReader reader(input, start, directoryEnd - start);
   entries.reserve(static_cast<std::size_t>(end.entries));
   for (std::uint64_t n = 0; n < end.entries; ++n) {
     std::array<std::uint8_t, kCentralSize> h{};
@@ -204,6 +237,7 @@ ZipDirectoryStatus ReadZipDirectory(ZipInput& input, std::vector<ZipEntry>& entr
                           e.localHeaderOffset == 0xFFFFFFFF)) {
       return ZipDirectoryStatus::Damaged;
     }
+    if (e.localHeaderOffset <= input.Size()) e.localHeaderOffset += shift;  // one past the end stays past it
     e.name = DecodeZipEntryName(e.rawName, (e.flags & 0x800) != 0, extra);
     entries.push_back(std::move(e));
   }

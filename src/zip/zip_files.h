@@ -38,6 +38,9 @@ struct ZipFileAttributes {
   bool system = false;
 };
 
+// TargetInUse: the target is held open by someone (a running program) and stays as it was.
+enum class ZipCommitResult { Committed, TargetInUse, Failed };
+
 // One entry's file, written under a fresh temporary name beside the target. Commit moves it over
 // the target; a file not committed is deleted, so a failed entry leaves the target as it was.
 class ZipOutputFile : public ZipByteSink {
@@ -49,7 +52,7 @@ class ZipOutputFile : public ZipByteSink {
 
   bool Create();
   bool Write(std::span<const std::uint8_t> data) override;
-  bool Commit(const ZipFileAttributes& attributes);
+  ZipCommitResult Commit(const ZipFileAttributes& attributes);
 
  private:
   struct Impl;

@@ -120,7 +120,8 @@ bool ZipOutputFile::Write(std::span<const std::uint8_t> data) {
   return true;
 }
 
-bool ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
+// A rename replaces a file that is open or running here, so a target is never in use.
+ZipCommitResult ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
   bool ok = impl_->fd.get() >= 0;
   if (ok && attributes.readOnly) {
     struct stat st {};
@@ -129,7 +130,7 @@ bool ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
   ok = impl_->fd.Reset() && ok;
   ok = ok && rename(impl_->temporary.c_str(), Native(impl_->target).c_str()) == 0;
   if (!ok) unlink(impl_->temporary.c_str());
-  return ok;
+  return ok ? ZipCommitResult::Committed : ZipCommitResult::Failed;
 }
 
 ZipTargetState ProbeZipTarget(const std::wstring& path) {

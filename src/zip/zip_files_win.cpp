@@ -122,14 +122,23 @@ bool ZipOutputFile::Write(std::span<const std::uint8_t> data) {
   return true;
 }
 
-bool ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
+ZipCommitResult ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
   bool ok = impl_->file.valid();
   ok = impl_->file.Reset() && ok;
-  // MoveFileEx refuses to replace a read-only file, as extraction must.
-  ok = ok && MoveFileExW(impl_->temporary.c_str(), impl_->target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
   if (!ok) {
     DeleteFileW(impl_->temporary.c_str());
-    return false;
+    return ZipCommitResult::Failed;
+  }
+  // MoveFileEx refuses to replace a read-only file, as extraction must.
+  if (!MoveFileExW(impl_->temporary.c_str(), impl_->target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD error = GetLastError();
+    const bool existed = GetFileAttributesW(impl_->target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    DeleteFileW(impl_->temporary.c_str());
+    // A file open without delete sharing fails with a sharing or lock violation; a running program's
+    // image, with access denied (the target is neither read-only nor a folder: checked before).
+    const bool inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                       (error == ERROR_ACCESS_DENIED && existed);
+    return inUse ? ZipCommitResult::TargetInUse : ZipCommitResult::Failed;
   }
   // The content is in place; attributes are applied as far as the system lets them be.
   DWORD flags = 0;
@@ -137,7 +146,7 @@ bool ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
   if (attributes.hidden) flags |= FILE_ATTRIBUTE_HIDDEN;
   if (attributes.system) flags |= FILE_ATTRIBUTE_SYSTEM;
   if (flags != 0) SetFileAttributesW(impl_->target.c_str(), flags);
-  return true;
+  return ZipCommitResult::Committed;
 }
 
 ZipTargetState ProbeZipTarget(const std::wstring& path) {

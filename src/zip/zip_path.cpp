@@ -13,8 +13,10 @@ bool IsDeviceName(std::wstring_view segment) {
   for (auto& c : base) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
   static constexpr std::array<std::wstring_view, 6> kPlain = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
   if (std::find(kPlain.begin(), kPlain.end(), base) != kPlain.end()) return true;
-  return base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) && base[3] >= L'0' &&
-         base[3] <= L'9';
+  // COM1 to COM9, and COM¹, COM², COM³, which Windows reads as devices too (the same for LPT).
+  const bool digit = base.size() == 4 && ((base[3] >= L'0' && base[3] <= L'9') || base[3] == L'\u00B9' ||
+                                          base[3] == L'\u00B2' || base[3] == L'\u00B3');
+  return digit && (base.starts_with(L"COM") || base.starts_with(L"LPT"));
 }
 
 }  // namespace

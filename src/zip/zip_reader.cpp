@@ -1,6 +1,7 @@
 #include "zip/zip_reader.h"
 
 #include <algorithm>
+#include <iterator>
 #include <zlib.h>
 
 #include "zip/zip_crypt.h"
@@ -47,6 +48,18 @@ bool MethodKnown(std::uint16_t method) {
 
 }  // namespace
 
+bool ZipReader::ClaimData(const ZipEntry& entry) {
+  std::uint64_t dataOffset = 0;
+  // Without a local header there is nothing to claim; reading the entry fails on its own.
+  if (!LocateZipEntryData(input_, entry, dataOffset)) return true;
+  const std::uint64_t start = entry.localHeaderOffset;
+  const std::uint64_t end = dataOffset + entry.compressedSize;
+  auto next = claimed_.lower_bound(end);
+  if (next != claimed_.begin() && std::prev(next)->second > start) return false;
+  claimed_.emplace(start, end);
+  return true;
+}
+
 ZipEntryOutcome ZipReader::Extract(const ZipEntry& entry, std::string_view password, ZipByteSink& out,
                                    const ZipRangeSource::ReadObserver& onRead, std::size_t chunkLimit) {
   if ((entry.flags & kStrongEncryptionFlag) != 0) return ZipEntryOutcome::Unsupported;
@@ -60,8 +73,13 @@ ZipEntryOutcome ZipReader::Extract(const ZipEntry& entry, std::string_view passw
   if (entry.Encrypted()) {
     const std::uint8_t check = (entry.flags & kDataDescriptorFlag) != 0 ? static_cast<std::uint8_t>(entry.dosTime >> 8)
                                                                          : static_cast<std::uint8_t>(entry.crc32 >> 24);
-    if (!decrypted.CheckHeader(check)) return range.Left() == 0 && !range.Failed() ? ZipEntryOutcome::WrongPassword
-                                                                                   : ZipEntryOutcome::Damaged;
+    // A check byte that differs means another password; only a CRC that fails after deciphering
+    // means damaged data.
+    switch (decrypted.CheckHeader(check)) {
+      case ZipTraditionalSource::HeaderCheck::Passed: break;
+      case ZipTraditionalSource::HeaderCheck::WrongPassword: return ZipEntryOutcome::WrongPassword;
+      case ZipTraditionalSource::HeaderCheck::Truncated: return ZipEntryOutcome::Damaged;
+    }
   }
   CrcSink crc(out);
   ZipByteSource& source = entry.Encrypted() ? static_cast<ZipByteSource&>(decrypted) : range;

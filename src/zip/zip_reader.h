@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +26,11 @@ class ZipReader {
   ZipDirectoryStatus Open() { return ReadZipDirectory(input_, entries_); }
   const std::vector<ZipEntry>& Entries() const { return entries_; }
 
+  // Claims the archive bytes of the entry's local header and data; false when they overlap bytes
+  // that an entry claimed before. Entries that share data let a few kilobytes of archive write
+  // gigabytes; each is refused after the first.
+  bool ClaimData(const ZipEntry& entry);
+
   // Decodes the entry's content into out. The archive is read in blocks of at most chunkLimit
   // bytes, each reported to onRead. Whatever reached out before a failure is not to be trusted.
   ZipEntryOutcome Extract(const ZipEntry& entry, std::string_view password, ZipByteSink& out,
@@ -37,6 +43,7 @@ class ZipReader {
   ZipInput& input_;
   std::size_t outputBlock_;
   std::vector<ZipEntry> entries_;
+  std::map<std::uint64_t, std::uint64_t> claimed_;  // start -> end, disjoint
 };
 
 }  // namespace zip

@@ -84,6 +84,67 @@ def set_aes_version_1(src, dst, crc_for):
     open(dst, "wb").write(data)
 
 
+def local_header(name, content):
+    """A Stored entry's local header and content."""
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0, zlib.crc32(content), len(content), len(content),
+                       len(name), 0) + name.encode() + content
+
+
+def directory(records, offset):
+    """Central records of Stored entries (name, content, local header offset) and the end record,
+    for a directory that starts at offset."""
+    central = b""
+    for name, content, at in records:
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0, zlib.crc32(content), len(content),
+                               len(content), len(name), 0, 0, 0, 0, 0, at) + name.encode()
+    return central + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(records), len(records), len(central), offset, 0)
+
+
+def traditional_archive(path, password, entries):
+    """Deflate entries under traditional encryption with a fixed encryption header, so that the
+    password check byte decides the same way on every run (tools draw the header at random: a
+    wrong password then passes the check byte once in 256 tries)."""
+    table = [0] * 256
+    for i in range(256):
+        c = i
+        for _ in range(8):
+            c = (c >> 1) ^ 0xEDB88320 if c & 1 else c >> 1
+        table[i] = c
+
+    def cipher(data):
+        keys = [0x12345678, 0x23456789, 0x34567890]
+
+        def update(b):
+            keys[0] = table[(keys[0] ^ b) & 0xFF] ^ (keys[0] >> 8)
+            keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+            keys[2] = table[(keys[2] ^ (keys[1] >> 24)) & 0xFF] ^ (keys[2] >> 8)
+
+        for b in password.encode():
+            update(b)
+        out = bytearray()
+        for b in data:
+            t = (keys[2] | 2) & 0xFFFF
+            out.append(b ^ ((t * (t ^ 1)) >> 8) & 0xFF)
+            update(b)
+        return bytes(out)
+
+    body = b""
+    records = []
+    for name, content in entries:
+        crc = zlib.crc32(content)
+        packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+        data = cipher(bytes(range(11)) + bytes([crc >> 24]) + packer.compress(content) + packer.flush())
+        records.append((name, crc, len(data), len(content), len(body)))
+        body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 1, 8, 0, 0, crc, len(data), len(content), len(name), 0)
+        body += name.encode() + data
+    central = b""
+    for name, crc, csize, size, at in records:
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 1, 8, 0, 0, crc, csize, size, len(name), 0, 0,
+                               0, 0, 0, at) + name.encode()
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(records), len(records), len(central), len(body), 0)
+    open(path, "wb").write(body + central + end)
+
+
 def python_archives(out, tree):
     # Data descriptors: a stream that cannot seek makes zipfile write them (flag bit 3).
     class Unseekable:
@@ -145,12 +206,41 @@ def python_archives(out, tree):
     with zipfile.ZipFile(os.path.join(out, "large_stored.zip"), "w") as z:
         z.writestr("large.bin", random.Random(7).randbytes(13_000_000))
 
-    # A directory whose size field overshoots the file.
+    # A directory whose size field overshoots the file, and one whose field is too small: the
+    # records themselves are intact, and unzip and 7z read them.
     good = open(os.path.join(out, "info_zip_deflate.zip"), "rb").read()
     end = good.rfind(b"PK\x05\x06")
-    bad = bytearray(good)
-    struct.pack_into("<I", bad, end + 12, len(good))
-    open(os.path.join(out, "bad_directory.zip"), "wb").write(bad)
+    for name, size in (("bad_directory.zip", len(good)), ("short_directory_size.zip", 46)):
+        bad = bytearray(good)
+        struct.pack_into("<I", bad, end + 12, size)
+        open(os.path.join(out, name), "wb").write(bad)
+    # A directory that is damaged: its second record's signature is gone.
+    broken = bytearray(good)
+    second = list(central_headers(good))[1][0]
+    broken[second:second + 4] = b"PK\x00\x00"
+    open(os.path.join(out, "broken_directory.zip"), "wb").write(broken)
+    # Bytes before the archive, as a self-extractor's stub puts them, with the offsets left as
+    # they were.
+    open(os.path.join(out, "prefixed.zip"), "wb").write(b"MZ" + bytes(4094) + good)
+
+    # Crafted: the second entry's local header and data lie inside the first entry's data, as in
+    # archives that make a few kilobytes write gigabytes; the third is a plain entry after them.
+    inner = local_header("second.txt", b"inner\n")
+    records = [("first.txt", inner, 0), ("second.txt", b"inner\n", 30 + len("first.txt"))]
+    data = local_header("first.txt", inner)
+    records.append(("third.txt", b"third\n", len(data)))
+    data += local_header("third.txt", b"third\n")
+    # A fourth central record points at the third entry again.
+    records.append(("fourth.txt", b"third\n", records[2][2]))
+    open(os.path.join(out, "overlap.zip"), "wb").write(data + directory(records, len(data)))
+
+    # An entry with content that carries the DOS folder attribute, beside an empty one that does.
+    with zipfile.ZipFile(os.path.join(out, "folder_attribute.zip"), "w") as z:
+        for name, content in (("tool.exe", b"MZ program\n"), ("emptydir", b"")):
+            info = zipfile.ZipInfo(name)
+            info.create_system = 0
+            info.external_attr = 0x10
+            z.writestr(info, content)
 
 
 def main():
@@ -180,6 +270,11 @@ def main():
     set_aes_version_1(os.path.join(out, "7z_aes256.zip"), os.path.join(out, "aes_v1_bad_crc.zip"), lambda info: 0x12345678)
 
     python_archives(out, tree)
+    # Every reason of a skip: a password that does not match (traditional, AES), a method this
+    # reader lacks (BZip2), beside entries that come through.
+    traditional_archive(os.path.join(out, "fixed_header.zip"), PASSWORD,
+                        [("one.txt", b"one " * 100), ("two.txt", b"two " * 1000), ("empty.txt", b"")])
+    run(["7z", "a", "-tzip", "-mm=BZip2", os.path.join(out, "bzip2.zip"), "readme.txt"], tree)
     for name in ("shrink.zip", "reduce.zip", "implode.zip", "first.txt"):
         shutil.copy(os.path.join(LEGACY, name), out)
 

@@ -111,7 +111,7 @@ TEST(UnzipPackage, ArchiveLevelErrorsGiveFalse) {
       {Wide(dest.path() / "missing.zip"), PackageArchiveStatus::Missing},
       {Wide(dest.path() / "empty.zip"), PackageArchiveStatus::NotZip},
       {Wide(dest.path() / "text.zip"), PackageArchiveStatus::NotZip},
-      {Archive(L"bad_directory.zip"), PackageArchiveStatus::Damaged},
+      {Archive(L"broken_directory.zip"), PackageArchiveStatus::Damaged},
   };
   const fs::path out = dest.path() / "out";
   fs::create_directories(out);
@@ -172,12 +172,83 @@ TEST(UnzipPackage, ReplacesOlderFilesButLeavesReadOnlyOnes) {
   ASSERT_TRUE(IsReadOnly(dest.path() / "readme.txt"));
 
   const auto outcomes = ExtractWithOutcomes(L"7z_aes256.zip", dest.path());
-  EXPECT_EQ(outcomes.at(L"readme.txt"), PackageEntryOutcome::CannotCreate);
+  EXPECT_EQ(outcomes.at(L"readme.txt"), PackageEntryOutcome::KeptReadOnly);
   EXPECT_EQ(outcomes.at(L"bin/app.dat"), PackageEntryOutcome::Extracted);
   auto expected = TreeFiles({""});
   expected["readme.txt"] = "locked readme";
   EXPECT_EQ(Snapshot(dest.path()), expected);
   EXPECT_TRUE(IsReadOnly(dest.path() / "readme.txt"));
+  // Reinstalling over a product whose files are read-only is no failure.
+  EXPECT_TRUE(UnzipPackage(Archive(L"7z_aes256.zip"), Wide(dest.path()), kPassword, {}));
+}
+
+// Every reason of a skip, and that any skip makes the extraction fail, after the other entries.
+TEST(UnzipPackage, EachSkipHasItsReasonAndFailsTheExtraction) {
+  using O = PackageEntryOutcome;
+  struct ReasonCase {
+    const char* what;
+    const wchar_t* archive;
+    std::string password;
+    std::map<std::wstring, O> outcomes;  // of the entries named; others are not looked at
+    std::string blocker;                 // a file put into the destination first
+  };
+  const ReasonCase cases[] = {
+      {"check byte fails: another password, also for an empty entry", L"fixed_header.zip", "000000",
+       {{L"one.txt", O::WrongPassword}, {L"two.txt", O::WrongPassword}, {L"empty.txt", O::WrongPassword}}},
+      {"AES verifier fails", L"7z_aes256.zip", "000000",
+       {{L"readme.txt", O::WrongPassword}, {L"bin/app.dat", O::WrongPassword}, {L"bin", O::FolderCreated}}},
+      {"method this reader lacks", L"bzip2.zip", "", {{L"readme.txt", O::Unsupported}}},
+      {"Deflate data that fails after deciphering", L"damaged_traditional.zip", "402615",
+       {{L"readme.txt", O::Damaged}, {L"bin/app.dat", O::Extracted}}},
+      {"Stored data with a wrong CRC", L"damaged_stored.zip", "402615", {{L"readme.txt", O::Damaged}}},
+      {"AES data with a wrong authentication code", L"damaged_aes.zip", "402615", {{L"readme.txt", O::Damaged}}},
+      {"name outside the destination", L"traversal.zip", "", {{L"../evil.txt", O::UnsafeName}, {L"safe.txt", O::Extracted}}},
+      {"data inside another entry's", L"overlap.zip", "",
+       {{L"first.txt", O::Extracted}, {L"second.txt", O::Overlapping}, {L"third.txt", O::Extracted},
+        {L"fourth.txt", O::Overlapping}}},
+      {"a file stands where a folder must be made", L"info_zip_deflate.zip", "402615",
+       {{L"bin/app.dat", O::CannotCreate}, {L"readme.txt", O::Extracted}}, "bin"},
+  };
+  for (const ReasonCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder dest("reasons");
+    if (!c.blocker.empty()) WriteAll(dest.path() / c.blocker, "in the way");
+    std::map<std::wstring, O> outcomes;
+    // Folder names without their final slash, whichever tool made them.
+    auto record = [&](const std::wstring& name, O outcome) {
+      outcomes[name.ends_with(L"/") ? name.substr(0, name.size() - 1) : name] = outcome;
+    };
+    ExtractPackage(Archive(c.archive), Wide(dest.path()), c.password, {}, record);
+    for (const auto& [name, outcome] : c.outcomes) {
+      ASSERT_TRUE(outcomes.count(name)) << common::WideToUtf8(name);
+      EXPECT_EQ(outcomes.at(name), outcome) << common::WideToUtf8(name) << ": "
+                                            << PackageEntryOutcomeText(outcomes.at(name));
+    }
+    ScratchFolder again("reasons-again");
+    if (!c.blocker.empty()) WriteAll(again.path() / c.blocker, "in the way");
+    EXPECT_FALSE(UnzipPackage(Archive(c.archive), Wide(again.path()), common::AnsiToWide(c.password), {}));
+  }
+}
+
+TEST(UnzipPackage, ReadsArchivesThatPeersReadDespiteWrongOffsetsOrSizes) {
+  const wchar_t* cases[] = {
+      L"prefixed.zip",              // 4 KiB before the archive, offsets not corrected
+      L"bad_directory.zip",         // directory size beyond the file
+      L"short_directory_size.zip",  // directory size of one record for all of them
+  };
+  for (const wchar_t* archive : cases) {
+    SCOPED_TRACE(common::WideToUtf8(archive));
+    ScratchFolder dest("peers");
+    EXPECT_TRUE(UnzipPackage(Archive(archive), Wide(dest.path()), kPassword, {}));
+    EXPECT_EQ(Snapshot(dest.path()), TreeFiles({"readme.txt", "bin/"}));
+  }
+}
+
+TEST(UnzipPackage, AnEntryWithContentIsAFileWhateverItsFolderAttribute) {
+  ScratchFolder dest("folder-attribute");
+  EXPECT_TRUE(UnzipPackage(Archive(L"folder_attribute.zip"), Wide(dest.path()), kPassword, {}));
+  EXPECT_EQ(Snapshot(dest.path()), (std::map<std::string, std::string>{{"tool.exe", "MZ program\n"}}));
+  EXPECT_TRUE(fs::is_directory(dest.path() / "emptydir"));
 }
 
 TEST(UnzipPackage, NamesReachingOutsideTheDestinationAreSkipped) {

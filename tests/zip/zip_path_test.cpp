@@ -32,6 +32,11 @@ TEST(SplitZipEntryPath, ResolvesInsideNamesAndRefusesEscapes) {
       {L"CON", false, {}},
       {L"a/nul.txt", false, {}},
       {L"lpt1", false, {}},
+      {L"COM\u00B9", false, {}},          // COM¹: Windows opens the superscript digits as devices too
+      {L"a/lpt\u00B2.txt", false, {}},    // LPT²
+      {L"COM\u00B3.log", false, {}},      // COM³
+      {L"COM\u2074.txt", true, {L"COM\u2074.txt"}},  // COM⁴ is no device
+      {L"COM10.txt", true, {L"COM10.txt"}},
       {L"console.txt", true, {L"console.txt"}},
       {L"a/\x01.txt", false, {}},
       {L"", false, {}},
