@@ -71,6 +71,7 @@ void Attach(installer::TMainWindow& window, installer::TFrmCommInst& behaviour) 
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   sys::RestrictDllSearchToSystem32();
+  sys::ProtectDelayLoadedDlls(installer::ToInt(installer::ExitCode::kUnexpectedError));
   ComScope com;
   sys::InitGuiThread();
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "net/http_transport.h"
+#include "net/winhttp_setup.h"
 
 namespace net {
 namespace {
@@ -33,12 +34,98 @@ class InternetHandle {
   HINTERNET h_ = nullptr;
 };
 
-// The system's proxy configuration: WinHTTP's automatic mode (Windows 8.1 and later) follows the
-// user's settings; older systems fall back to WinHTTP's own default configuration.
-HINTERNET OpenSession() {
+// The version Windows really is: RtlGetVersion does not depend on the manifest.
+const WinHttpSetup& Setup() {
+  static const WinHttpSetup setup = [] {
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    if (!rtlGetVersion || rtlGetVersion(&version) != 0) version.dwMajorVersion = version.dwMinorVersion = 0;
+    return WinHttpSetupFor(version.dwMajorVersion, version.dwMinorVersion);
+  }();
+  return setup;
+}
+
+// Strings that WinHTTP allocated for a proxy configuration, freed with GlobalFree.
+struct GlobalText {
+  LPWSTR text = nullptr;
+  ~GlobalText() {
+    if (text) GlobalFree(text);
+  }
+  std::wstring Get() const { return text ? text : L""; }
+};
+
+struct ProxyChoice {
+  DWORD access = WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+  std::wstring proxy;
+  std::wstring bypass;
+};
+
+// Before Windows 8.1 WinHTTP does not read the user's proxy settings by itself: they are read
+// here and resolved for url (a manual proxy and its bypass list, a PAC file, or WPAD). Without
+// any, or when none can be resolved, WinHTTP's own default configuration applies.
+ProxyChoice UserProxyFor(const std::wstring& url) {
+  ProxyChoice choice;
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return choice;
+  const GlobalText autoConfigUrl{ie.lpszAutoConfigUrl}, proxy{ie.lpszProxy}, bypass{ie.lpszProxyBypass};
+  if (ie.fAutoDetect || autoConfigUrl.text) {
+    WINHTTP_AUTOPROXY_OPTIONS options{};
+    options.fAutoLogonIfChallenged = TRUE;
+    if (ie.fAutoDetect) {
+      options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+      options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    }
+    if (autoConfigUrl.text) {
+      options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+      options.lpszAutoConfigUrl = autoConfigUrl.text;
+    }
+    InternetHandle resolver(
+        WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    WINHTTP_PROXY_INFO info{};
+    if (resolver && WinHttpGetProxyForUrl(resolver.get(), url.c_str(), &options, &info)) {
+      const GlobalText chosen{info.lpszProxy}, chosenBypass{info.lpszProxyBypass};
+      choice.access = info.dwAccessType;
+      choice.proxy = chosen.Get();
+      choice.bypass = chosenBypass.Get();
+      return choice;
+    }
+  }
+  if (proxy.text) {
+    choice.access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    choice.proxy = proxy.Get();
+    choice.bypass = bypass.Get();
+  }
+  return choice;
+}
+
+// A session for one request to url, with the proxy the user's settings choose for it.
+HINTERNET OpenSession(const std::wstring& url) {
   constexpr DWORD kAutomaticProxy = 4;  // WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
-  HINTERNET s = WinHttpOpen(nullptr, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET s = nullptr;
+  if (Setup().automaticProxy) {
+    s = WinHttpOpen(nullptr, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  } else {
+    const ProxyChoice choice = UserProxyFor(url);
+    if (choice.access == WINHTTP_ACCESS_TYPE_NAMED_PROXY && !choice.proxy.empty())
+      s = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, choice.proxy.c_str(),
+                      choice.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : choice.bypass.c_str(), 0);
+    else if (choice.access == WINHTTP_ACCESS_TYPE_NO_PROXY)
+      s = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  }
   if (!s) s = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!s) return nullptr;
+  if (Setup().enableTls12) {
+    // Unknown to a Windows 7 without its TLS update: then the request goes out as before.
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
+                      WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(s, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+  }
+  // Never from https to http (WinHTTP's default, stated so that it stays).
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+  WinHttpSetOption(s, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
   return s;
 }
 
@@ -113,7 +200,7 @@ std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOp
   if (target.empty()) target = L"/";
   const bool tls = UsesTls(url);
 
-  InternetHandle session(OpenSession());
+  InternetHandle session(OpenSession(url));
   if (!session) return nullptr;
   const int connectMs = options.connectTimeoutMs;
   WinHttpSetTimeouts(session.get(), connectMs, connectMs, options.receiveTimeoutMs, options.receiveTimeoutMs);

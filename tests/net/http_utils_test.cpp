@@ -6,6 +6,7 @@
 
 #include "net/http_fake.h"
 #include "net/http_utils.h"
+#include "net/winhttp_setup.h"
 #include "support/pump.h"
 #include "system/worker_thread.h"
 
@@ -167,6 +168,25 @@ TEST_F(HttpRequestTest, WorkerCompletionRunsOnTheGuiThreadWithBodyAndResult) {
   EXPECT_EQ(ok.thread, std::this_thread::get_id());
   EXPECT_FALSE(bad.success);
   EXPECT_EQ(bad.body, L"");
+}
+
+TEST(WinHttpSetup, TheBranchFollowsTheWindowsVersion) {
+  struct Case {
+    unsigned major, minor;
+    bool automaticProxy, enableTls12;
+  } cases[] = {
+      {6, 0, false, true},   // Vista
+      {6, 1, false, true},   // 7
+      {6, 2, false, true},   // 8.0
+      {6, 3, true, false},   // 8.1
+      {10, 0, true, false},  // 10 and 11
+      {5, 1, false, true},
+  };
+  for (const auto& c : cases) {
+    const net::WinHttpSetup setup = net::WinHttpSetupFor(c.major, c.minor);
+    EXPECT_EQ(setup.automaticProxy, c.automaticProxy) << c.major << "." << c.minor;
+    EXPECT_EQ(setup.enableTls12, c.enableTls12) << c.major << "." << c.minor;
+  }
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // HTTP transport on WinHTTP against the development server.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "net/http_transport.h"
 #include "net/http_utils.h"
+#include "common/text.h"
 #include "support/devserver.h"
 #include "support/pump.h"
 #include "system/worker_thread.h"
@@ -103,6 +107,49 @@ TEST_F(HttpWineTest, ARangeWithIfRangeGoesOutAndResponseHeadersComeBack) {
   headers.resize(static_cast<std::size_t>(echo->Read(reinterpret_cast<std::uint8_t*>(headers.data()), headers.size())));
   EXPECT_EQ(headers.find("If-Range"), std::string::npos) << headers;
   EXPECT_EQ(headers.find("Range"), std::string::npos) << headers;
+}
+
+// The user's Internet settings name a manual proxy (here the development server, which answers
+// absolute-form requests too): a request to a host that does not exist goes through it. Before
+// Windows 8.1 WinHTTP ignores these settings unless the program reads them; this prefix reports
+// Windows 7.
+TEST_F(HttpWineTest, TheUsersManualProxyIsUsed) {
+  const std::string proxy = "127.0.0.1:" + common::WideToUtf8(Port());
+  std::vector<BYTE> blob;
+  auto dword = [&blob](DWORD v) {
+    for (int i = 0; i < 4; ++i) blob.push_back(static_cast<BYTE>(v >> (8 * i)));
+  };
+  dword(0x46);  // the settings' format
+  dword(1);     // change counter
+  dword(0x3);   // direct, and a manual proxy
+  dword(static_cast<DWORD>(proxy.size()));
+  blob.insert(blob.end(), proxy.begin(), proxy.end());
+  dword(0);     // no bypass list
+  dword(0);     // no configuration script
+  const wchar_t* kConnections = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  std::vector<BYTE> saved(4096);
+  DWORD savedSize = static_cast<DWORD>(saved.size());
+  const bool hadSettings = RegQueryValueExW(key, L"DefaultConnectionSettings", nullptr, nullptr, saved.data(),
+                                            &savedSize) == ERROR_SUCCESS;
+  RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+
+  std::wstring body;
+  const bool proxied = net::HttpRequest(L"http://proxied.invalid/test/status/200", L"", net::kMethodGet, 5000, body);
+
+  if (hadSettings) {
+    RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, saved.data(), savedSize);
+  } else {
+    RegDeleteValueW(key, L"DefaultConnectionSettings");
+  }
+  RegCloseKey(key);
+  EXPECT_TRUE(proxied);
+  const auto log = DevServerLog();
+  ASSERT_EQ(log.size(), 1u);
+  // The absolute form that a proxy receives (with or without the default port).
+  EXPECT_TRUE(log[0].starts_with(L"http://proxied.invalid") && log[0].ends_with(L"/test/status/200?")) << log[0];
 }
 
 TEST_F(HttpWineTest, UnreachablePortFailsWithinTheConnectTimeout) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A dwmapi.dll planted beside a program that delay-loads it: with Wine told to prefer native DLLs
-# it is loaded when the search is not restricted (so the test can see a planted DLL at all), and
-# not loaded once the program restricts the search to System32.
+# it is loaded when nothing protects the program (so the test can see a planted DLL at all), and
+# not loaded once the program restricts the search to System32, nor on the fallback path of a
+# Windows 7 without SetDefaultDllDirectories, where each delay-loaded DLL is loaded by its full
+# System32 path.
 set -euo pipefail
 wine_run=$1 probe=$2 planted=$3 dir=$4
 rm -rf "$dir" && mkdir -p "$dir"
@@ -11,8 +13,12 @@ export WINEDLLOVERRIDES="dwmapi=n,b"
 
 "$wine_run" "$dir/probe.exe" noprotect
 [ -f "$dir/planted.txt" ] || { echo "FAIL: without protection the planted DLL was not loaded; the test proves nothing"; exit 1; }
-rm -f "$dir/planted.txt"
 
-"$wine_run" "$dir/probe.exe" protect
-[ ! -f "$dir/planted.txt" ] || { echo "FAIL: the planted DLL was loaded despite the restriction"; exit 1; }
-echo "planted DLL loaded without protection, ignored with it"
+for mode in protect fallback; do
+  rm -f "$dir/planted.txt"
+  code=0
+  "$wine_run" "$dir/probe.exe" "$mode" || code=$?
+  [ "$code" -eq 0 ] || { echo "FAIL: $mode: the probe ended with $code"; exit 1; }
+  [ ! -f "$dir/planted.txt" ] || { echo "FAIL: $mode: the planted DLL was loaded"; exit 1; }
+done
+echo "planted DLL loaded without protection, ignored with it and on the fallback path"

@@ -408,7 +408,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 sent += n
             if drop_at >= 0 and sent >= drop_at:
                 self.wfile.flush()
-                self.connection.shutdown(socket.SHUT_RDWR)
+                self.connection.shutdown(socket.SHUT_WR)  # FIN after the bytes sent, never a reset
                 self.close_connection = True
                 return
             if stall_at >= 0 and start + sent == stall_at:
