@@ -341,8 +341,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None, None
         if s.get("etag_changes") == "1":
             return '"%s-%d"' % (tag, s.next_answer()), None
-        # A day before the answer's Date: a strong validator by HTTP's rules.
-        return '"%s"' % tag, email.utils.formatdate(time.time() - 86400, usegmt=True)
+        # A day before the server started, the same for every answer: a strong validator by
+        # HTTP's rules (well before the answer's Date).
+        return '"%s"' % tag, email.utils.formatdate(self.server.started - 86400, usegmt=True)
 
     def range_start(self, total, etag, modified):
         """The first byte asked for, 0 when the whole body is to be sent."""
@@ -429,6 +430,7 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
     tls = None  # an ssl.SSLContext when the server speaks https
+    started = time.time()
 
     def finish_request(self, request, client_address):
         # The handshake runs on the connection's own thread: a client that refuses the
@@ -454,6 +456,7 @@ def main():
     args = parser.parse_args()
 
     server = Server((args.host, args.port), Handler)
+    server.started = time.time()
     if args.tls:
         server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         server.tls.load_cert_chain(args.tls)
