@@ -11,9 +11,10 @@ namespace sys {
 // DLLs safe, and the program calls both.
 bool RestrictDllSearchToSystem32();
 
-// Each delay-loaded DLL is loaded by its full System32 path, so that neither it nor its own
-// dependencies are searched for beside the program; a DLL or function that cannot be had ends the
-// process with a message that names it (and exit code failureExitCode) instead of a crash.
+// Unless RestrictDllSearchToSystem32 put the restriction in force, each delay-loaded DLL is loaded
+// by its full System32 path, so that neither it nor its own dependencies are searched for beside
+// the program. A DLL or function that cannot be had ends the process with a message that names it
+// (and exit code failureExitCode) instead of a crash.
 void ProtectDelayLoadedDlls(int failureExitCode);
 
 }  // namespace sys

@@ -10,6 +10,7 @@ namespace sys {
 namespace {
 
 int g_failureExitCode = 1;
+bool g_searchRestricted = false;  // SetDefaultDllDirectories is in force
 
 [[noreturn]] void EndForMissing(const char* dll, const char* function) {
   std::wstring text = L"无法从系统文件夹加载 " + common::Utf8ToWide(dll ? dll : "?");
@@ -19,9 +20,11 @@ int g_failureExitCode = 1;
   ExitProcess(static_cast<UINT>(g_failureExitCode));
 }
 
-// The delay-load helper asks before it loads a DLL by name: it gets the System32 copy instead.
+// The delay-load helper asks before it loads a DLL by name. Where the search is not restricted to
+// System32 (a Windows 7 without its update) it gets the System32 copy instead, loaded so that its
+// own dependencies are searched for there too; otherwise the helper's own load is already safe.
 FARPROC WINAPI NotifyHook(unsigned notify, PDelayLoadInfo info) {
-  if (notify != dliNotePreLoadLibrary) return nullptr;
+  if (notify != dliNotePreLoadLibrary || g_searchRestricted) return nullptr;
   wchar_t system[MAX_PATH];
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) EndForMissing(info->szDll, nullptr);
@@ -52,7 +55,8 @@ bool RestrictDllSearchToSystem32() {
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   // Without it, at least take the current directory out of the search.
   SetDllDirectoryW(L"");
-  return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  g_searchRestricted = setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return g_searchRestricted;
 }
 
 }  // namespace sys
