@@ -1,15 +1,9 @@
 #include "system/uninstaller_copy.h"
 
-#include <filesystem>
-#include <fstream>
-
 #include "system/files.h"
 
 namespace sys {
 namespace {
-
-// Headers lie at the start of the file; e_lfanew of any real image is well inside this.
-constexpr std::size_t kImageStartBytes = 64 * 1024;
 
 std::uint32_t Le(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t size) {
   std::uint32_t value = 0;
@@ -33,14 +27,6 @@ bool HasCertificateTable(std::span<const std::uint8_t> image) {
   const std::size_t entry = directories + kSecurityDirectory * 8;
   if (count <= kSecurityDirectory || image.size() < entry + 8) return false;
   return Le(image, entry + 4, 4) != 0;
-}
-
-std::vector<std::uint8_t> ReadImageStart(const std::wstring& path) {
-  std::ifstream file(std::filesystem::path(path), std::ios::binary);
-  std::vector<std::uint8_t> bytes(kImageStartBytes);
-  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
-  return bytes;
 }
 
 bool WriteUninstallerCopy(const std::wstring& installer, const std::wstring& destination) {

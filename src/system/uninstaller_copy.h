@@ -22,8 +22,11 @@ bool WriteUninstallerCopy(const std::wstring& installer, const std::wstring& des
 // directory is not empty); false for anything that is not such an image.
 bool HasCertificateTable(std::span<const std::uint8_t> imageStart);
 
-// The first bytes of a file that HasCertificateTable needs (all of a smaller file); empty when it
-// cannot be read.
+// Headers lie at the start of the file; e_lfanew of any real image is well inside this.
+inline constexpr std::size_t kImageStartBytes = 64 * 1024;
+
+// The first kImageStartBytes of a file, which HasCertificateTable needs (all of a smaller file);
+// empty when it cannot be read.
 std::vector<std::uint8_t> ReadImageStart(const std::wstring& path);
 
 // Removes every language of the resource from the executable file; true when it held the resource

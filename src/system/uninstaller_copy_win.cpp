@@ -1,4 +1,6 @@
-// Windows build: a resource leaves an executable file through the resource update calls. The file
+// Windows build: the start of an image is read with the system's file calls (the C++ streams
+// would add most of a megabyte to the installer), and a resource leaves an executable file through
+// the resource update calls. The file
 // is rewritten with all its other resources (deleting one entry of an update that keeps the
 // existing ones does not work under Wine, which reads them back at the end).
 #include <windows.h>
@@ -76,6 +78,17 @@ BOOL CALLBACK OnType(HMODULE image, LPWSTR type, LONG_PTR context) {
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> ReadImageStart(const std::wstring& path) {
+  const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::vector<std::uint8_t> bytes(kImageStartBytes);
+  DWORD got = 0;
+  if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) return {};
+  bytes.resize(got);
+  return bytes;
+}
 
 bool RemoveFileResource(const std::wstring& path, std::wstring_view name, std::wstring_view type) {
   Walk walk{{}, name, type};
