@@ -82,4 +82,7 @@ bool IsEcdsaP256PublicKey(ByteSpan publicKey);
 // zero or not below the group order n. Like FIPS 186-4, both s and n - s verify.
 bool VerifyEcdsaP256Sha256(ByteSpan publicKey, ByteSpan sha256Digest, ByteSpan signature);
 
+// count bytes from the system's cryptographic random generator; empty when it fails.
+Bytes RandomBytes(std::size_t count);
+
 }  // namespace crypto

@@ -4,6 +4,7 @@
 #include <openssl/core_names.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 
 #include "common/crypto.h"
 #include "common/crypto_backend.h"
@@ -152,4 +153,10 @@ bool VerifyEcdsaP256Digest(ByteSpan publicKey, ByteSpan digest, ByteSpan signatu
 }
 
 }  // namespace backend
+Bytes RandomBytes(std::size_t count) {
+  Bytes bytes(count);
+  if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1) return {};
+  return bytes;
+}
+
 }  // namespace crypto

@@ -180,4 +180,10 @@ bool VerifyEcdsaP256Digest(ByteSpan publicKey, ByteSpan digest, ByteSpan signatu
 }
 
 }  // namespace backend
+Bytes RandomBytes(std::size_t count) {
+  Bytes bytes(count);
+  if (!Ok(BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return {};
+  return bytes;
+}
+
 }  // namespace crypto

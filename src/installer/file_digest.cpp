@@ -1,47 +1,37 @@
 #include "installer/file_digest.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "common/crypto.h"
 #include "common/hex.h"
-#include "common/text.h"
+#include "system/run_folder.h"
 
 namespace installer {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+constexpr std::size_t kReadSize = 256 * 1024;
 
-File OpenForReading(const std::wstring& path) {
-#ifdef _WIN32
-  return File(_wfopen(path.c_str(), L"rb"));
-#else
-  return File(std::fopen(common::WideToUtf8(path).c_str(), "rb"));
-#endif
-}
-
-std::optional<crypto::Bytes> FileSha256(const std::wstring& path) {
-  File file = OpenForReading(path);
-  if (!file) return std::nullopt;
+std::optional<crypto::Bytes> FileSha256(sys::SealedFile& file) {
   crypto::Sha256 digest;
-  std::vector<std::uint8_t> buffer(256 * 1024);
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-    digest.Update(crypto::ByteSpan(buffer.data(), got));
+  std::vector<std::uint8_t> buffer(kReadSize);
+  for (std::uint64_t offset = 0; offset < file.Size();) {
+    const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.Size() - offset));
+    if (!file.ReadAt(offset, std::span(buffer.data(), size))) return std::nullopt;
+    digest.Update(crypto::ByteSpan(buffer.data(), size));
+    offset += size;
   }
-  if (std::ferror(file.get())) return std::nullopt;
   return digest.Final();
 }
 
 }  // namespace
 
 std::wstring FileSha256Hex(const std::wstring& path) {
-  const std::optional<crypto::Bytes> digest = FileSha256(path);
+  const std::unique_ptr<sys::SealedFile> file = sys::SealedFile::Open(path);
+  const std::optional<crypto::Bytes> digest = file ? FileSha256(*file) : std::nullopt;
   return digest ? common::ToHex(*digest) : std::wstring();
 }
 
@@ -60,10 +50,10 @@ bool PackageDigestMatches(const std::vector<std::uint8_t>& sha256, const std::ws
   return key && signature && crypto::VerifyEcdsaP256Sha256(*key, sha256, *signature);
 }
 
-bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
+bool PackageFileMatches(sys::SealedFile* file, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
                         const std::wstring& signatureHex) {
   if (expectedSha256Hex.empty() && packageKey.empty()) return true;
-  const std::optional<crypto::Bytes> digest = FileSha256(path);
+  const std::optional<crypto::Bytes> digest = file ? FileSha256(*file) : std::nullopt;
   return digest && PackageDigestMatches(*digest, expectedSha256Hex, packageKey, signatureHex);
 }
 

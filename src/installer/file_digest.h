@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace sys {
+class SealedFile;
+}
+
 namespace installer {
 
 // The file's SHA-256 digest as 64 lower-case hexadecimal digits; empty when it cannot be read.
@@ -29,9 +33,10 @@ std::optional<std::vector<std::uint8_t>> ParsePackageKey(std::wstring_view text)
 bool PackageDigestMatches(const std::vector<std::uint8_t>& sha256, const std::wstring& expectedSha256Hex,
                           const std::wstring& packageKey, const std::wstring& signatureHex);
 
-// PackageDigestMatches for the file's bytes. False when the file cannot be read; reads the file
-// once, and not at all when there is nothing to check.
-bool PackageFileMatches(const std::wstring& path, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
+// PackageDigestMatches for the file's bytes. False when the file (null: it could not be opened)
+// cannot be read; reads it once, through the same sealed file that extraction then reads, and not
+// at all when there is nothing to check.
+bool PackageFileMatches(sys::SealedFile* file, const std::wstring& expectedSha256Hex, const std::wstring& packageKey,
                         const std::wstring& signatureHex);
 
 }  // namespace installer

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/strings.h"
+#include "net/http_utils.h"
 
 namespace installer {
 
@@ -56,10 +57,24 @@ std::optional<std::wstring> ChooseInstallDir(const std::wstring& targetDir, cons
   return other + L"\\" + programDirName;
 }
 
+std::wstring RunFolderPrefix(std::wstring_view softId) {
+  constexpr std::size_t kMaxIdCharacters = 40;
+  std::wstring prefix = L"inst-";
+  std::size_t kept = 0;
+  for (const wchar_t c : softId) {
+    const bool safe = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' ||
+                      c == L'_';
+    if (safe && kept++ < kMaxIdCharacters) prefix += c;
+  }
+  return prefix + L"-";
+}
+
 std::wstring ExpandWebAddress(const std::wstring& address, const std::wstring& version,
                               const std::optional<std::wstring>& from) {
-  std::wstring result = common::ReplaceAll(address, L"[Version]", version, false);
-  if (from) result = common::ReplaceAll(result, L"[from]", *from, false);
+  // Both values come from outside the product (the server's answer, the installer's file name or
+  // the user's registry), so they can only ever be one query value each.
+  std::wstring result = common::ReplaceAll(address, L"[Version]", net::EncodeQueryValue(version), false);
+  if (from) result = common::ReplaceAll(result, L"[from]", net::EncodeQueryValue(*from), false);
   return result;
 }
 

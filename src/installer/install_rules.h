@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace installer {
 
@@ -40,8 +41,12 @@ std::wstring FindInstallDrive(const FreeSpaceQuery& freeSpace);
 std::optional<std::wstring> ChooseInstallDir(const std::wstring& targetDir, const std::wstring& programDirName,
                                              const FreeSpaceQuery& freeSpace);
 
+// The start of the names of this product's run folders in the temporary folder: "inst-", the
+// product identifier's letters, digits, "-" and "_" (at most 40 of them), and "-".
+std::wstring RunFolderPrefix(std::wstring_view softId);
+
 // The configured web address with every "[Version]" replaced, and then every "[from]" when a
-// source is given; letter case is ignored in both.
+// source is given; letter case is ignored in both. Each value goes in percent-encoded.
 std::wstring ExpandWebAddress(const std::wstring& address, const std::wstring& version,
                               const std::optional<std::wstring>& from = std::nullopt);
 

@@ -149,7 +149,6 @@ class TFrmCommInst {
   void moveProgress(int from, int to);
   void moveUninstallProgress(int from, int to, int sleepMs);
   void waitingInfo(const std::wstring& text);
-  std::wstring packageFile() const;
   bool guarded(const std::function<void()>& handler);  // false when the handler ended with an error
 
   MainView& view_;

@@ -2,6 +2,7 @@
 // extraction, registration, finish page and the start of the installed program.
 #include "installer/main_form.h"
 
+#include <memory>
 #include <optional>
 
 #include "common/stored_string.h"
@@ -19,6 +20,7 @@
 #include "system/files.h"
 #include "system/gui_thread.h"
 #include "system/processes.h"
+#include "system/run_folder.h"
 #include "system/services.h"
 #include "system/shortcuts.h"
 #include "system/startup_entry.h"
@@ -68,8 +70,6 @@ void TFrmCommInst::tmrAutoInstTimer() {
   btnInstallClick();
   view_.CloseWindow();
 }
-
-std::wstring TFrmCommInst::packageFile() const { return sys::GetTempDir() + FConfigFile->SoftId + L".zip"; }
 
 void TFrmCommInst::waitingInfo(const std::wstring& text) {
   view_.SetText(Ctl::lblWaitingInfo, text);
@@ -132,16 +132,45 @@ void TFrmCommInst::install() {
   waitingInfo(L"正在检测安装环境...");
   waitingInfo(L"开始安装...");
 
-  const std::wstring zipFile = packageFile();
-  sys::DeleteFileForce(zipFile);
+  // The package lives in a folder of its own for this run, out of reach of programs without
+  // administrator rights, and is removed with it however the install ends. What killed runs left
+  // goes first.
+  const std::wstring prefix = RunFolderPrefix(config.SoftId);
+  sys::RunFolder::RemoveAbandoned(prefix);
+  const std::unique_ptr<sys::RunFolder> runFolder = sys::RunFolder::Create(prefix);
+  if (!runFolder) {
+    fail(context_.resources.exists(L"zipfile") ? FatalFailure::kCreateResFile : FatalFailure::kDownloadZipFail);
+    return;
+  }
+  const std::wstring zipFile = runFolder->NewFilePath(L".zip");
   if (!obtainPackage(zipFile)) return;
+
+  // From here on the package is read through one handle that keeps every writer out: the bytes
+  // checked are the bytes extracted.
+  const std::unique_ptr<sys::SealedFile> package = sys::SealedFile::Open(zipFile);
+  // A downloaded package that does not match the digest the server announced, or that does not
+  // carry the maker's signature when the product has the maker's key, is not installed (an
+  // embedded one came with the installer). Hashing a large package takes seconds on a slow disk;
+  // the window answers meanwhile.
+  const bool downloaded = !context_.resources.exists(L"zipfile");
+  const std::wstring sha256 = api_->DownloadSha256();
+  const std::wstring sig = api_->DownloadSig();
+  const std::wstring packageKey = config.PackageKey;
+  bool matches = true;
+  if (downloaded && (!sha256.empty() || !packageKey.empty())) {
+    sys::RunBesideGuiThread([&] { matches = PackageFileMatches(package.get(), sha256, packageKey, sig); });
+  }
+  if (!matches) {
+    fail(FatalFailure::kDownloadZipFail);
+    return;
+  }
 
   if (!config.ConfigFileDeletedBeforeInstall.empty()) sys::DeleteFileForce(config.ConfigFileDeletedBeforeInstall);
 
   setProgress(80);
   view_.ProcessMessages();
 
-  if (!sys::FileExists(zipFile)) {
+  if (!package) {
     fail(FatalFailure::kZipFileNotExist);
     return;
   }
@@ -218,20 +247,6 @@ bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
       [this](net::TDownThread*, std::int64_t code) { idhtp1WorkFinish(code); });
   while (FDownloadStatus != kDownloadDone && FDownloadStatus != kDownloadFailed) view_.WaitForMessages(50);
 
-  // A package that does not match the digest the server announced, or that does not carry the
-  // maker's signature when the product has the maker's key, is not installed. Hashing a large
-  // package takes seconds on a slow disk; the window answers meanwhile.
-  const std::wstring sha256 = api_->DownloadSha256();
-  const std::wstring sig = api_->DownloadSig();
-  const std::wstring packageKey = config.PackageKey;
-  bool matches = true;
-  if (FDownloadStatus == kDownloadDone && (!sha256.empty() || !packageKey.empty())) {
-    sys::RunBesideGuiThread([&] { matches = PackageFileMatches(zipFile, sha256, packageKey, sig); });
-  }
-  if (!matches) {
-    sys::DeleteFileForce(zipFile);
-    FDownloadStatus = kDownloadFailed;
-  }
   if (FDownloadStatus == kDownloadFailed) {
     fail(FatalFailure::kDownloadZipFail);
     return false;
@@ -290,7 +305,8 @@ void TFrmCommInst::writeInstallInfo() {
 
   for (const std::wstring* dll : {&config.RegDllName, &config.RegDllName2, &config.RegDllName3}) {
     if (dll->empty()) continue;
-    view_.ShellOpen(L"regsvr32.exe", L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", L"", sys::kSwHide, false);
+    view_.ShellOpen(sys::SystemProgramPath(L"regsvr32.exe"), L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", L"", sys::kSwHide,
+                    false);
     pace.Step();
   }
 
@@ -319,7 +335,7 @@ void TFrmCommInst::writeInstallInfo() {
 
   for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
     if (bat->empty()) continue;
-    sys::RunProgram(FTargetDir + L"\\" + *bat, sys::kSwHide, FTargetDir);
+    sys::CloseProcessHandle(sys::RunHiddenThroughCommandInterpreter(FTargetDir + L"\\" + *bat));
     pace.Step();
   }
 }
@@ -346,13 +362,11 @@ void TFrmCommInst::startInstalledProgram() {
   std::uint32_t error = 0;
   // Quoted, so that a folder with blanks cannot make the system start another program; started in
   // its own folder, as StartProgramWithArgs does, so that it finds its files by relative path.
+  // When the desktop user's token cannot be had, the program is not started at all rather than
+  // elevated through the shell: the start has failed.
   const std::wstring folder = sys::ProgramFolder(mainProg);
   sys::CloseProcessHandle(sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, folder, false));
-  if (error > 0) {
-    const std::intptr_t shell = view_.ShellOpen(mainProg, argument, folder, sys::kSwShowNormal, false);
-    error = shell > 31 ? 0 : static_cast<std::uint32_t>(shell);
-  }
-  if (error >= 1 && error <= 512) {
+  if (error != 0) {
     reportInstallFail(L"run_exe_failed", static_cast<int>(error));
     view_.ShowMessageDialog(kRunFailed);
   }

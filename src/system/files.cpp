@@ -181,7 +181,7 @@ std::wstring WriteSelfDeleteScript(std::wstring_view target) {
 
 void SelfDeleteAfterExit(std::wstring_view path) {
   if (!FileExists(path)) return;
-  RunWithOwnToken(Quoted(WriteSelfDeleteScript(path)), false, L"", false);
+  CloseProcessHandle(RunHiddenThroughCommandInterpreter(WriteSelfDeleteScript(path)));
 }
 
 bool AskYesNo(void* owner, std::wstring_view caption, std::wstring_view text) {

@@ -30,4 +30,9 @@ bool CreatePrivateFolder(std::wstring_view path);
 // Creates a new file holding bytes; false when the file exists already or cannot be written.
 bool WriteNewFile(std::wstring_view path, const std::string& bytes);
 
+#ifndef _WIN32
+// The host's spelling of path: UTF-8, with "\" read as "/".
+std::string NativePath(std::wstring_view path);
+#endif
+
 }  // namespace sys::platform

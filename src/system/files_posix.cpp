@@ -20,13 +20,6 @@ namespace sys {
 
 namespace {
 
-std::string Native(std::wstring_view path) {
-  std::string native = common::WideToUtf8(path);
-  for (auto& c : native) {
-    if (c == '\\') c = '/';
-  }
-  return native;
-}
 
 std::wstring Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -43,7 +36,7 @@ std::wstring AppDataFolder(const char* variable, const wchar_t* belowHome) {
 }
 
 
-bool Stat(std::wstring_view path, struct stat& info) { return ::stat(Native(path).c_str(), &info) == 0; }
+bool Stat(std::wstring_view path, struct stat& info) { return ::stat(platform::NativePath(path).c_str(), &info) == 0; }
 
 }  // namespace
 
@@ -61,7 +54,7 @@ std::wstring GetLocalAppDataDir() { return AppDataFolder("XDG_DATA_HOME", L"/.lo
 bool GetDiskFreeMB(std::wstring_view path, std::int32_t& megabytes) {
   megabytes = 0;
   struct statvfs info{};
-  if (path.empty() || ::statvfs(Native(path).c_str(), &info) != 0) return false;
+  if (path.empty() || ::statvfs(platform::NativePath(path).c_str(), &info) != 0) return false;
   megabytes = static_cast<std::int32_t>(static_cast<unsigned long long>(info.f_bavail) * info.f_frsize / 1024 / 1024);
   return true;
 }
@@ -79,12 +72,12 @@ bool DirectoryExists(std::wstring_view path) {
 bool ForceDirectories(std::wstring_view path) {
   if (path.empty()) return false;
   std::error_code error;
-  std::filesystem::create_directories(Native(path), error);
+  std::filesystem::create_directories(platform::NativePath(path), error);
   return DirectoryExists(path);
 }
 
 bool RemoveFolder(std::wstring_view path) {
-  const std::string native = Native(path);
+  const std::string native = platform::NativePath(path);
   struct stat info{};
   if (::lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return ::unlink(native.c_str()) == 0;
   return ::rmdir(native.c_str()) == 0;
@@ -92,11 +85,19 @@ bool RemoveFolder(std::wstring_view path) {
 
 bool CopyFileTo(std::wstring_view source, std::wstring_view destination) {
   std::error_code error;
-  return std::filesystem::copy_file(Native(source), Native(destination),
+  return std::filesystem::copy_file(platform::NativePath(source), platform::NativePath(destination),
                                     std::filesystem::copy_options::overwrite_existing, error);
 }
 
 namespace platform {
+
+std::string NativePath(std::wstring_view path) {
+  std::string native = common::WideToUtf8(path);
+  for (auto& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
 
 std::wstring ExecutablePath() {
   std::error_code error;
@@ -104,7 +105,7 @@ std::wstring ExecutablePath() {
 }
 
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
-  const std::string native = Native(folder);
+  const std::string native = platform::NativePath(folder);
   DIR* dir = ::opendir(native.c_str());
   if (dir == nullptr) return false;
   while (const dirent* entry = ::readdir(dir)) {
@@ -124,13 +125,13 @@ bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
 }
 
 void ClearAttributes(std::wstring_view path) {
-  const std::string native = Native(path);
+  const std::string native = platform::NativePath(path);
   struct stat info{};
   if (::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) ::chmod(native.c_str(), info.st_mode | S_IWUSR);
 }
 
 bool DeleteOneFile(std::wstring_view path) {
-  const std::string native = Native(path);
+  const std::string native = platform::NativePath(path);
   struct stat info{};
   return ::lstat(native.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::unlink(native.c_str()) == 0;
 }
@@ -162,10 +163,10 @@ std::vector<std::wstring> ProtectedFolders() {
   return folders;
 }
 
-bool CreatePrivateFolder(std::wstring_view path) { return ::mkdir(Native(path).c_str(), 0700) == 0; }
+bool CreatePrivateFolder(std::wstring_view path) { return ::mkdir(platform::NativePath(path).c_str(), 0700) == 0; }
 
 bool WriteNewFile(std::wstring_view path, const std::string& bytes) {
-  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  const int fd = ::open(platform::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
   if (fd < 0) return false;
   const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   return ::close(fd) == 0 && written;

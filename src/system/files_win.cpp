@@ -1,12 +1,14 @@
 #include <windows.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <string>
 
 #include "common/strings.h"
 #include "system/files.h"
 #include "system/files_platform.h"
+#include "system/private_folder_win.h"
 #include "system/win_handle.h"
 
 namespace sys {
@@ -26,13 +28,6 @@ std::wstring AppDataFolder(int csidl) {
   if (path.empty()) common::RaiseError(L"Error get getSysAppDataDir");
   return path;
 }
-
-
-struct LocalFreeTraits {
-  using Type = PSECURITY_DESCRIPTOR;
-  static Type None() { return nullptr; }
-  static void Close(Type p) { LocalFree(p); }
-};
 
 }  // namespace
 
@@ -169,16 +164,7 @@ std::vector<std::wstring> ProtectedFolders() {
   return folders;
 }
 
-bool CreatePrivateFolder(std::wstring_view path) {
-  // Full control for Administrators and SYSTEM only, nothing inherited from the temporary folder.
-  win::Owned<LocalFreeTraits> descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
-                                                            descriptor.Receive(), nullptr)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
-  return CreateDirectoryW(std::wstring(path).c_str(), &attributes) != FALSE;
-}
+bool CreatePrivateFolder(std::wstring_view path) { return static_cast<bool>(win::CreateHeldPrivateFolder(FullPath(path))); }
 
 bool WriteNewFile(std::wstring_view path, const std::string& bytes) {
   const win::FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -190,5 +176,38 @@ bool WriteNewFile(std::wstring_view path, const std::string& bytes) {
 }
 
 }  // namespace platform
+
+namespace win {
+
+FileHandle CreateHeldPrivateFolder(const std::wstring& path) {
+  LocalMemory descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
+                                                            descriptor.Receive(), nullptr)) {
+    return FileHandle();
+  }
+  // CreateDirectoryW cannot return the folder it made: the native call can.
+  std::wstring native;
+  if (path.starts_with(L"\\\\?\\")) {
+    native = L"\\??\\" + path.substr(4);
+  } else if (path.starts_with(L"\\\\")) {
+    native = L"\\??\\UNC\\" + path.substr(2);
+  } else {
+    native = L"\\??\\" + path;
+  }
+  UNICODE_STRING name{};
+  name.Buffer = native.data();
+  name.Length = static_cast<USHORT>(native.size() * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  OBJECT_ATTRIBUTES attributes{};
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, descriptor.Get());
+  IO_STATUS_BLOCK io{};
+  HANDLE folder = nullptr;
+  const NTSTATUS status =
+      NtCreateFile(&folder, kFolderHoldAccess, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, kFolderHoldSharing,
+                   FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
+  return status >= 0 ? FileHandle(folder) : FileHandle();
+}
+
+}  // namespace win
 
 }  // namespace sys

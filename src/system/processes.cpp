@@ -30,6 +30,37 @@ std::wstring ProgramFolder(std::wstring_view program) {
   return slash == std::wstring_view::npos ? std::wstring() : std::wstring(program.substr(0, slash));
 }
 
+std::vector<std::uint32_t> ProcessesInSession(const std::vector<ProcessEntry>& snapshot, std::wstring_view exeName,
+                                              NameComparison comparison, std::uint32_t session) {
+  std::vector<std::uint32_t> ids;
+  for (const ProcessEntry& entry : snapshot) {
+    if (entry.session != session) continue;
+    const bool matches = comparison == NameComparison::IgnoringAsciiCase
+                             ? AsciiUpper(entry.exeFile) == AsciiUpper(exeName)
+                             : ExeNameMatches(entry.exeFile, exeName);
+    if (matches) ids.push_back(entry.id);
+  }
+  return ids;
+}
+
+std::wstring CommandInterpreterLine(std::wstring_view fileName) {
+  std::wstring line;
+  line.append(L"\"").append(SystemProgramPath(L"cmd.exe")).append(L"\" /d /v:off /s /c \"\".\\");
+  line.append(fileName).append(L"\"\"");
+  return line;
+}
+
+std::intptr_t RunHiddenThroughCommandInterpreter(std::wstring_view file) {
+  const std::wstring folder = ProgramFolder(file);
+  const std::wstring_view name = folder.empty() ? file : file.substr(folder.size() + 1);
+  return RunWithOwnToken(CommandInterpreterLine(name), false, folder, false);
+}
+
+std::wstring WebPageCommandLine(std::wstring_view url) {
+  // url.dll's handler takes the rest of the line as the address, unparsed.
+  return L"\"" + SystemProgramPath(L"rundll32.exe") + L"\" url.dll,FileProtocolHandler " + std::wstring(url);
+}
+
 std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
   std::wstring line;
   line.append(L"\"").append(program).append(L"\" \"").append(argument).append(L"\" ").append(extra);

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sys {
 
@@ -19,6 +21,19 @@ inline constexpr int kSwShowMaximized = 3;
 
 // True when the operating system's major version is above 5.
 bool IsVistaOrLater();
+
+// The full path of fileName in the system folder (GetSystemDirectoryW). Every system program the
+// installer starts is named this way, so that no program of the same name in the current folder,
+// the installer's folder or the PATH is found instead.
+std::wstring SystemProgramPath(std::wstring_view fileName);
+// Runs file (a batch file, or any file the shell can open) through the system's command
+// interpreter, hidden, under the program's own token, in file's folder, without waiting. The
+// interpreter ignores the user's AutoRun commands and delayed-expansion setting, and is given the
+// file by its name relative to that folder, so no character of the folder's path is interpreted
+// and no other folder is searched. Result: the process handle, or 0.
+std::intptr_t RunHiddenThroughCommandInterpreter(std::wstring_view file);
+// The command line that RunHiddenThroughCommandInterpreter passes for a file named fileName.
+std::wstring CommandInterpreterLine(std::wstring_view fileName);
 
 // Starts commandLine (no separate program name) under a duplicate of the desktop shell's token
 // ("Explorer.exe"), or of the program's own token when useOwnToken; shown normally or hidden; in
@@ -41,17 +56,37 @@ std::wstring ProgramFolder(std::wstring_view program);
 // ShellExecuteW(no owner, "open", file, no parameters, directory or none when empty, showCmd); the
 // shell's result (above 32 on success).
 std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory);
-// Opens url with the shell, maximised.
+// Opens url with the desktop user's rights, maximised: the system's URL handler is started under
+// the desktop shell's token, so a browser never runs elevated. Without that token nothing opens.
 void OpenWebPage(std::wstring_view url);
+// The command line that OpenWebPage starts.
+std::wstring WebPageCommandLine(std::wstring_view url);
 
-// The first process whose executable name equals exeName ignoring ASCII case, opened for query
-// access; 0 when none.
+// Processes are looked for only in the installer's own logon session: with fast user switching
+// another user's desktop shell or copy of the product runs in another session, and neither its
+// token nor its life is ours to take.
+
+// The first process of our session whose executable name equals exeName ignoring ASCII case,
+// opened for query access; 0 when none.
 std::intptr_t OpenProcessByName(std::wstring_view exeName);
-// Terminates (exit code 1) every process whose trimmed executable name equals exeName in ASCII
-// upper case. True when every termination succeeded, also when none matched.
+// Terminates (exit code 1) every process of our session whose trimmed executable name equals
+// exeName in ASCII upper case. True when every termination succeeded, also when none matched.
 bool KillProcessByName(std::wstring_view exeName);
 // Whether a process's executable name matches exeName as KillProcessByName compares them.
 bool ExeNameMatches(std::wstring_view processExeName, std::wstring_view exeName);
+
+// One process of a snapshot: its id, executable name, and session when that could be read (a
+// process that has ended or that we may not query has none).
+struct ProcessEntry {
+  std::uint32_t id = 0;
+  std::wstring exeFile;
+  std::optional<std::uint32_t> session;
+};
+enum class NameComparison { IgnoringAsciiCase, TrimmedIgnoringAsciiCase };
+// The ids, in snapshot order, of the processes running in session whose name matches exeName.
+// A process whose session is unknown is never chosen.
+std::vector<std::uint32_t> ProcessesInSession(const std::vector<ProcessEntry>& snapshot, std::wstring_view exeName,
+                                              NameComparison comparison, std::uint32_t session);
 // Enables one privilege in the token of process.
 bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName);
 // Closes a process handle returned above (0 and kCurrentProcess are left alone).

@@ -46,6 +46,8 @@ std::intptr_t Record(Start start, std::uint32_t& error) {
 
 bool IsVistaOrLater() { return true; }
 
+std::wstring SystemProgramPath(std::wstring_view fileName) { return L"C:\\Windows\\system32\\" + std::wstring(fileName); }
+
 std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
                                std::wstring_view currentDir, bool wait) {
   if (!useOwnToken && !Processes().desktopShellRunning) {
@@ -74,28 +76,53 @@ std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view 
   return Record({Token::Shell, std::wstring(file), L"", std::wstring(directory), showCmd, false}, error) != 0 ? 42 : 2;
 }
 
-void OpenWebPage(std::wstring_view url) { RunProgram(url, kSwShowMaximized, L""); }
+void OpenWebPage(std::wstring_view url) {
+  if (!Processes().desktopShellRunning) return;
+  std::uint32_t ignored = 0;
+  Record({Token::DesktopUser, L"", WebPageCommandLine(url), L"", kSwShowMaximized, false}, ignored);
+}
+
+namespace {
+
+constexpr std::uint32_t kOwnSession = 1;
+constexpr std::uint32_t kOtherSession = 2;
+
+// The snapshot the system would give: the processes of another session first, so that a search
+// that ignored sessions would find them before ours. Ids are positions in the list.
+std::vector<ProcessEntry> Snapshot() {
+  std::vector<ProcessEntry> entries;
+  for (const auto& name : Processes().otherSession) {
+    entries.push_back({static_cast<std::uint32_t>(entries.size()), name, kOtherSession});
+  }
+  for (const auto& name : Processes().running) {
+    entries.push_back({static_cast<std::uint32_t>(entries.size()), name, kOwnSession});
+  }
+  return entries;
+}
+
+}  // namespace
 
 std::intptr_t OpenProcessByName(std::wstring_view exeName) {
-  const auto& running = Processes().running;
-  const auto found = std::find_if(running.begin(), running.end(), [&](const std::wstring& name) {
-    return name.size() == exeName.size() && ExeNameMatches(name, exeName);
-  });
-  return found == running.end() ? 0 : NextHandle();
+  return ProcessesInSession(Snapshot(), exeName, NameComparison::IgnoringAsciiCase, kOwnSession).empty() ? 0
+                                                                                                       : NextHandle();
 }
 
 bool KillProcessByName(std::wstring_view exeName) {
   auto& state = Processes();
+  const std::vector<ProcessEntry> snapshot = Snapshot();
+  const std::vector<std::uint32_t> ids =
+      ProcessesInSession(snapshot, exeName, NameComparison::TrimmedIgnoringAsciiCase, kOwnSession);
   bool result = true;
   std::vector<std::wstring> survivors;
-  for (const auto& name : state.running) {
-    if (!ExeNameMatches(name, exeName)) {
-      survivors.push_back(name);
-    } else if (std::find(state.unkillable.begin(), state.unkillable.end(), name) != state.unkillable.end()) {
-      survivors.push_back(name);
+  for (const ProcessEntry& entry : snapshot) {
+    if (entry.session != kOwnSession) continue;
+    if (std::find(ids.begin(), ids.end(), entry.id) == ids.end()) {
+      survivors.push_back(entry.exeFile);
+    } else if (std::find(state.unkillable.begin(), state.unkillable.end(), entry.exeFile) != state.unkillable.end()) {
+      survivors.push_back(entry.exeFile);
       result = false;
     } else {
-      state.terminated.push_back(name);
+      state.terminated.push_back(entry.exeFile);
     }
   }
   state.running = std::move(survivors);

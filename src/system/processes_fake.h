@@ -21,8 +21,12 @@ struct Start {
 
 struct State {
   std::vector<Start> starts;
-  // Executable names of the running processes, in snapshot order; terminated ones leave the list.
+  // Executable names of the running processes of our session, in snapshot order; terminated ones
+  // leave the list.
   std::vector<std::wstring> running;
+  // Executable names of processes of another logon session (another user's desktop): never found
+  // nor terminated.
+  std::vector<std::wstring> otherSession;
   std::vector<std::wstring> terminated;
   // Names whose termination fails (they stay running).
   std::vector<std::wstring> unkillable;

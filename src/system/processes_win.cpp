@@ -2,7 +2,9 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "system/processes.h"
 #include "system/win_handle.h"
@@ -14,13 +16,26 @@ namespace {
 using CreateProcessWithTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
                                                LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 
-bool SameNameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto up = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; };
-    if (up(a[i]) != up(b[i])) return false;
+// The running processes with their sessions, in snapshot order.
+std::vector<ProcessEntry> Snapshot(DWORD flags) {
+  std::vector<ProcessEntry> entries;
+  const win::FileHandle snapshot(CreateToolhelp32Snapshot(flags, 0));
+  if (!snapshot) return entries;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    DWORD session = 0;
+    entries.push_back({entry.th32ProcessID, entry.szExeFile,
+                       ProcessIdToSessionId(entry.th32ProcessID, &session) ? std::optional<std::uint32_t>(session)
+                                                                             : std::nullopt});
   }
-  return true;
+  return entries;
+}
+
+std::uint32_t OwnSession() {
+  DWORD session = 0;
+  ProcessIdToSessionId(GetCurrentProcessId(), &session);
+  return session;
 }
 
 STARTUPINFOW StartupInfo(WORD show) {
@@ -43,10 +58,10 @@ bool CreateWithToken(HANDLE token, std::wstring& commandLine, const wchar_t* cur
 }
 
 // The start shared by both launchers. error receives the Windows error of the failing step.
-std::intptr_t Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& error, bool show,
+std::intptr_t Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& error, WORD show,
                      std::wstring_view currentDir, bool wait) {
   error = 0;
-  STARTUPINFOW startup = StartupInfo(show ? SW_SHOWNORMAL : SW_HIDE);
+  STARTUPINFOW startup = StartupInfo(show);
   PROCESS_INFORMATION process{};
   std::wstring line(commandLine);
   const std::wstring dir(currentDir);
@@ -90,17 +105,23 @@ bool IsVistaOrLater() {
   return version.dwMajorVersion > 5;
 }
 
+std::wstring SystemProgramPath(std::wstring_view fileName) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder, length < MAX_PATH ? length : 0) + L"\\" + std::wstring(fileName);
+}
+
 std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
                                std::wstring_view currentDir, bool wait) {
   DWORD error = 0;
-  const std::intptr_t result = Launch(commandLine, useOwnToken, error, show, currentDir, wait);
+  const std::intptr_t result = Launch(commandLine, useOwnToken, error, show ? SW_SHOWNORMAL : SW_HIDE, currentDir, wait);
   errorCode = error;
   return result;
 }
 
 std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
   DWORD ignored = 0;
-  return Launch(commandLine, true, ignored, show, currentDir, wait);
+  return Launch(commandLine, true, ignored, show ? SW_SHOWNORMAL : SW_HIDE, currentDir, wait);
 }
 
 std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
@@ -124,31 +145,24 @@ std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view 
       ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), showCmd));
 }
 
-void OpenWebPage(std::wstring_view url) { RunProgram(url, SW_SHOWMAXIMIZED, L""); }
+void OpenWebPage(std::wstring_view url) {
+  DWORD ignored = 0;
+  CloseProcessHandle(Launch(WebPageCommandLine(url), false, ignored, SW_SHOWMAXIMIZED, L"", false));
+}
 
 std::intptr_t OpenProcessByName(std::wstring_view exeName) {
-  const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0));
-  if (!snapshot) return 0;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-    if (SameNameIgnoringAsciiCase(entry.szExeFile, exeName)) {
-      return reinterpret_cast<std::intptr_t>(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID));
-    }
-  }
-  return 0;
+  const std::vector<std::uint32_t> ids =
+      ProcessesInSession(Snapshot(TH32CS_SNAPALL), exeName, NameComparison::IgnoringAsciiCase, OwnSession());
+  if (ids.empty()) return 0;
+  return reinterpret_cast<std::intptr_t>(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ids.front()));
 }
 
 bool KillProcessByName(std::wstring_view exeName) {
   bool result = true;
-  const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return result;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-    if (!ExeNameMatches(entry.szExeFile, exeName)) continue;
+  for (const std::uint32_t id :
+       ProcessesInSession(Snapshot(TH32CS_SNAPPROCESS), exeName, NameComparison::TrimmedIgnoringAsciiCase, OwnSession())) {
     EnablePrivilege(kCurrentProcess, L"SeDebugPrivilege");
-    const win::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+    const win::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
     if (!TerminateProcess(process.Get(), 1)) result = false;
   }
   return result;

@@ -72,11 +72,19 @@ struct LibraryTraits {
   static void Close(Type h) { FreeLibrary(h); }
 };
 
+// Memory the system allocated with LocalAlloc for us: security descriptors, SID texts.
+struct LocalMemoryTraits {
+  using Type = HLOCAL;
+  static Type None() { return nullptr; }
+  static void Close(Type p) { LocalFree(p); }
+};
+
 using Handle = Owned<HandleTraits>;
 using FileHandle = Owned<FileHandleTraits>;
 using FindHandle = Owned<FindHandleTraits>;
 using ServiceHandle = Owned<ServiceHandleTraits>;
 using Library = Owned<LibraryTraits>;
+using LocalMemory = Owned<LocalMemoryTraits>;
 
 }  // namespace sys::win
 

@@ -66,6 +66,17 @@ TEST(Sha256, StreamsInPieces) {
   EXPECT_EQ(ToHex(sha.Final()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
+TEST(RandomBytes, FreshBytesEveryCall) {
+  const crypto::Bytes first = crypto::RandomBytes(32);
+  const crypto::Bytes second = crypto::RandomBytes(32);
+  ASSERT_EQ(first.size(), 32u);
+  ASSERT_EQ(second.size(), 32u);
+  // Two equal 256-bit draws, or an all-zero one, mean no random source at all.
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, crypto::Bytes(32, 0));
+  EXPECT_EQ(crypto::RandomBytes(0).size(), 0u);
+}
+
 TEST(HmacSha1, Rfc2202) {
   struct Case {
     std::vector<std::uint8_t> key;

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "common/hex.h"
 #include "common/text.h"
+#include "system/run_folder.h"
 
 namespace installer {
 namespace {
@@ -33,6 +35,12 @@ class FileDigestTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove(path_); }
   std::wstring Path() const { return path_.wstring(); }
+  // Checked as the install checks it: through the package opened once (not at all when missing).
+  static bool Matches(const std::wstring& path, const std::wstring& sha256, const std::wstring& key,
+                      const std::wstring& sig) {
+    const std::unique_ptr<sys::SealedFile> file = sys::SealedFile::Open(path);
+    return PackageFileMatches(file.get(), sha256, key, sig);
+  }
 
   std::filesystem::path path_;
 };
@@ -62,18 +70,18 @@ TEST_F(FileDigestTest, DigestAloneInEitherLetterCase) {
       {"blank in front", L" " + std::wstring(kDigest).substr(1), false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PackageFileMatches(Path(), c.sha256, L"", L""), c.matches) << c.what;
+    EXPECT_EQ(Matches(Path(), c.sha256, L"", L""), c.matches) << c.what;
   }
-  EXPECT_FALSE(PackageFileMatches(Path() + L".missing", kDigest, L"", L""));
+  EXPECT_FALSE(Matches(Path() + L".missing", kDigest, L"", L""));
   EXPECT_EQ(FileSha256Hex(Path()), kDigest);
   EXPECT_EQ(FileSha256Hex(Path() + L".missing"), L"");
 }
 
 TEST_F(FileDigestTest, NothingToCheckReadsNothing) {
-  EXPECT_TRUE(PackageFileMatches(Path(), L"", L"", L""));
-  EXPECT_TRUE(PackageFileMatches(Path() + L".missing", L"", L"", L""));
+  EXPECT_TRUE(Matches(Path(), L"", L"", L""));
+  EXPECT_TRUE(Matches(Path() + L".missing", L"", L"", L""));
   // Without a key a signature from the server means nothing, whatever it holds.
-  EXPECT_TRUE(PackageFileMatches(Path(), L"", L"", L"garbage"));
+  EXPECT_TRUE(Matches(Path(), L"", L"", L"garbage"));
 }
 
 TEST_F(FileDigestTest, WithTheMakersKeyOnlyTheMakersSignatureOfThisFilePasses) {
@@ -103,12 +111,12 @@ TEST_F(FileDigestTest, WithTheMakersKeyOnlyTheMakersSignatureOfThisFilePasses) {
       {"zero", L"", std::wstring(128, L'0'), false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PackageFileMatches(Path(), c.sha256, kKey, c.sig), c.matches) << c.what;
+    EXPECT_EQ(Matches(Path(), c.sha256, kKey, c.sig), c.matches) << c.what;
   }
-  EXPECT_FALSE(PackageFileMatches(Path() + L".missing", L"", kKey, sig));
+  EXPECT_FALSE(Matches(Path() + L".missing", L"", kKey, sig));
   // Another file under the same signature.
   std::ofstream(path_, std::ios::binary) << "samplf";
-  EXPECT_FALSE(PackageFileMatches(Path(), L"", kKey, sig));
+  EXPECT_FALSE(Matches(Path(), L"", kKey, sig));
 }
 
 // The same rules for a digest taken through another reading of the package.
@@ -148,6 +156,16 @@ TEST(PackageKey, OnlyAPointOfTheCurveIn128HexDigits) {
     EXPECT_EQ(ParsePackageKey(c.text).has_value(), c.valid) << c.what;
   }
   EXPECT_EQ(ParsePackageKey(key)->size(), 64u);
+}
+
+// FIPS 180-2: one million "a", which crosses the reader's 256 KiB blocks three times.
+TEST_F(FileDigestTest, DigestOfAFileLargerThanTheReadersBlocks) {
+  std::ofstream(path_, std::ios::binary | std::ios::trunc) << std::string(1000000, 'a');
+  const std::wstring digest = L"cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
+  EXPECT_TRUE(Matches(Path(), digest, L"", L""));
+  EXPECT_EQ(FileSha256Hex(Path()), digest);
+  std::ofstream(path_, std::ios::binary | std::ios::trunc) << std::string(999999, 'a');
+  EXPECT_FALSE(Matches(Path(), digest, L"", L""));
 }
 
 }  // namespace

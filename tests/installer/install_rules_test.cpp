@@ -109,5 +109,27 @@ TEST(ExpandWebAddress, ReplacesBothPlaceholdersInAnyLetterCase) {
   EXPECT_EQ(ExpandWebAddress(L"http://x/?v=[Version]&f=[from]", L"1.0.1"), L"http://x/?v=1.0.1&f=[from]");
 }
 
+// The values come from a server's answer and from the installer's file name: each stays one query
+// value (RFC 3986: only letters, digits and "-._~" go in as they are; UTF-8 bytes otherwise).
+TEST(ExpandWebAddress, ValuesCannotAddParametersFragmentsOrPlaceholders) {
+  struct Case {
+    const wchar_t* version;
+    const wchar_t* from;
+    const wchar_t* expanded;
+  };
+  const Case cases[] = {
+      {L"1.0-rc_2~b", L"web", L"http://x/?v=1.0-rc_2~b&f=web"},
+      {L"1&admin=1", L"a b", L"http://x/?v=1%26admin%3D1&f=a%20b"},
+      {L"1#frag", L"x?y", L"http://x/?v=1%23frag&f=x%3Fy"},
+      {L"[from]", L"[Version]", L"http://x/?v=%5Bfrom%5D&f=%5BVersion%5D"},
+      {L"100%", L"\u00E9\u4E2D", L"http://x/?v=100%25&f=%C3%A9%E4%B8%AD"},
+      {L"\"><script>", L"/..\\", L"http://x/?v=%22%3E%3Cscript%3E&f=%2F..%5C"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExpandWebAddress(L"http://x/?v=[Version]&f=[from]", c.version, std::wstring(c.from)), c.expanded)
+        << common::WideToUtf8(c.version);
+  }
+}
+
 }  // namespace
 }  // namespace installer

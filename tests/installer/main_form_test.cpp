@@ -22,11 +22,13 @@
 #include "recording_view.h"
 #include "support/openssl_signer.h"
 #include "support/pump.h"
+#include "support/temp_folder.h"
 #include "system/files.h"
 #include "system/processes.h"
 #include "system/processes_fake.h"
 #include "system/registry_fake.h"
 #include "system/registry_strings.h"
+#include "system/run_folder.h"
 #include "system/services_fake.h"
 #include "system/shortcuts.h"
 #include "system/shortcuts_fake.h"
@@ -110,6 +112,9 @@ class MainFormTest : public ::testing::Test {
   // made; the reports that run on workers are checked through the transport's own list.
   void NewView() {
     view_ = RecordingView();
+    view_.whileProcessingMessages = [this] {
+      if (whileProcessingMessages_) whileProcessingMessages_();
+    };
     seenBlocking_ = 0;
     view_.beforeEvent = [this](std::vector<std::wstring>& timeline) {
       const auto requests = net::fake::Requests();
@@ -139,12 +144,14 @@ class MainFormTest : public ::testing::Test {
   fs::path InstallDir() const { return root_ / "local" / "Brisklens"; }
 
   // A package made with the zip tool, protected with the package password.
-  std::string Package() {
+  std::string Package(const std::string& mainProgram = "main program") {
     const fs::path src = root_ / "pkgsrc";
-    fs::create_directories(src / "data" / "deep");
-    std::ofstream(src / "Orvatte.exe") << "main program";
-    std::ofstream(src / "data" / "deep" / "readme.txt") << "nested";
     const fs::path zip = root_ / "package.zip";
+    fs::remove_all(src);
+    fs::remove(zip);
+    fs::create_directories(src / "data" / "deep");
+    std::ofstream(src / "Orvatte.exe") << mainProgram;
+    std::ofstream(src / "data" / "deep" / "readme.txt") << "nested";
     std::string password;  // in single quotes for the shell
     for (const char c : std::string_view(kPlainPackagePassword)) password += c == '\'' ? std::string("'\\''") : std::string(1, c);
     const std::string command =
@@ -234,12 +241,35 @@ class MainFormTest : public ::testing::Test {
   std::unique_ptr<TFrmCommInst> form_;
   std::wstring startPath_;  // edtPath as start-up left it
   std::size_t seenBlocking_ = 0;
+  std::function<void()> whileProcessingMessages_;
+
+  static std::string Sha256Hex(const std::string& bytes) {
+    crypto::Sha256 digest;
+    digest.Update(crypto::ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    return common::WideToUtf8(common::ToHex(digest.Final()));
+  }  // runs whenever the form processes messages
+
+  // Applies action to every package file in this product's run folders.
+  void PackageFiles(const std::function<bool(const fs::path&)>& action) {
+    std::vector<fs::path> files;
+    for (const auto& folder : fs::directory_iterator(root_ / "tmp")) {
+      if (!folder.path().filename().string().starts_with("inst-brisklens_win-")) continue;
+      for (const auto& file : fs::directory_iterator(folder.path())) files.push_back(file.path());
+    }
+    for (const auto& file : files) action(file);
+  }
+  std::vector<fs::path> RunFolders() const {
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::directory_iterator(root_ / "tmp")) folders.push_back(entry.path());
+    return folders;
+  }
 };
 
 // ---- start-up ------------------------------------------------------------------------------
 
 TEST_F(MainFormTest, StartUpInInstallModePreparesTheWindowAndReportsPreinstall) {
   sys::fake_processes::Processes().running = {L"explorer.exe", L"ORVATTE.EXE"};
+  sys::fake_processes::Processes().otherSession = {L"Orvatte.exe"};  // another user's copy
   view_.bounds[Ctl::lblBigTitle] = {100, 40, 120, 30};
   view_.bounds[Ctl::imgLogo] = {20, 30, 96, 96};
   view_.bounds[Ctl::lblDescription] = {150, 90, 300, 20};
@@ -258,6 +288,7 @@ TEST_F(MainFormTest, StartUpInInstallModePreparesTheWindowAndReportsPreinstall) 
   // The source "web" from the file name is valid, so the install starts by itself.
   EXPECT_TRUE(view_.timerEnabled);
   EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"ORVATTE.EXE"});
+  EXPECT_EQ(sys::fake_processes::Processes().otherSession, std::vector<std::wstring>{L"Orvatte.exe"});
   // lblVersion 10 px right of lblBigTitle (before it moved); both labels 60 px right of the logo.
   EXPECT_EQ(view_.bounds[Ctl::lblVersion].left, 230);
   EXPECT_EQ(view_.bounds[Ctl::lblBigTitle].left, 176);
@@ -559,7 +590,11 @@ TEST_F(MainFormTest, DownloadedInstallRegistersEverythingAndStartsTheProduct) {
   form.imgbtnCloseClick();
   EXPECT_TRUE(view_.closed);
   EXPECT_TRUE(view_.Events(L"confirm").empty());
-  EXPECT_EQ(sys::fake_processes::Processes().starts.back().application, L"http://site.test/?v=2.0.5&f=web");
+  // The web page opens with the desktop user's rights, never ours.
+  const auto& page = sys::fake_processes::Processes().starts.back();
+  EXPECT_EQ(page.token, sys::fake_processes::Token::DesktopUser);
+  EXPECT_EQ(page.show, sys::kSwShowMaximized);
+  EXPECT_EQ(page.commandLine, sys::WebPageCommandLine(L"http://site.test/?v=2.0.5&f=web"));
   const auto end = net::fake::RequestsTo(L"/api/report/event");
   ASSERT_EQ(end.size(), 1u);
   EXPECT_EQ(Param(end[0], L"event_id"), L"install_end");
@@ -620,8 +655,12 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
       {"package removed before extraction",
        [](MainFormTest& t) {
          t.ServeDownload();
-         t.SetResource(L"configfile", Config(R"(,"ConfigFileDeletedBeforeInstall":")" +
-                                               (t.root_ / "tmp" / "brisklens_win.zip").string() + "\""));
+         // A virus scanner takes the file away as soon as the download has ended.
+         t.whileProcessingMessages_ = [&t] {
+           if (t.form_ && t.form_->downloadStatus() == kDownloadDone) {
+             t.PackageFiles([](const fs::path& file) { return fs::remove(file); });
+           }
+         };
        },
        L"zip_file_not_exist", blocked, ExitCode::kZipFileNotExist},
       {"not a zip",
@@ -648,6 +687,7 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
       resources_.erase(L"zipfile");
       context_.resources = files;
       SetResource(L"configfile", Config());
+      whileProcessingMessages_ = nullptr;
       c.arrange(*this);
       NewView();
       context_.arguments = unattended ? std::vector<std::wstring>{L"astart"} : std::vector<std::wstring>{};
@@ -667,8 +707,66 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
       EXPECT_EQ(view_.page, Page::tbProcess);
       EXPECT_TRUE(view_.visible[Ctl::imgbtnClose]);
       EXPECT_TRUE(view_.enabled[Ctl::btnInstall]);
+      EXPECT_TRUE(RunFolders().empty()) << "the package's folder goes whatever the outcome";
     }
   }
+}
+
+// The package is checked and extracted through one open file: what happens to the path after the
+// check does not reach the install folder.
+TEST_F(MainFormTest, PackageReplacedAfterItsCheckIsNotWhatGetsExtracted) {
+  ServeDownload("2.0");
+  net::fake::SetAnswer(L"/api/config/soft_down",
+                       net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                       R"(","ver":"2","sha256":")" + Sha256Hex(ReadAll(root_ / "package.zip")) + "\"}}"));
+  const std::string other = Package("another program");
+  // The first messages processed after the download's end deliver that end; the next ones come
+  // after the check.
+  int sinceDownloaded = 0;
+  whileProcessingMessages_ = [this, &other, &sinceDownloaded] {
+    if (form_ && form_->downloadStatus() == kDownloadDone && ++sinceDownloaded == 2) {
+      PackageFiles([&other](const fs::path& file) {
+        const fs::path swapped = file.string() + ".new";
+        std::ofstream(swapped, std::ios::binary) << other;
+        fs::rename(swapped, file);
+        return true;
+      });
+    }
+  };
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(ReadAll(InstallDir() / "Orvatte.exe"), "main program");
+  EXPECT_TRUE(RunFolders().empty());
+}
+
+// A run that was killed leaves its folder behind; the next run of the same product removes it,
+// but not a folder that a running instance holds, nor another product's, nor a link.
+TEST_F(MainFormTest, FoldersOfKilledRunsGoButNotThoseInUseOrNotOurs) {
+  const fs::path tmp = root_ / "tmp";
+  const fs::path abandoned = tmp / "inst-brisklens_win-00112233aabbccdd";
+  fs::create_directory(abandoned);
+  std::ofstream(abandoned / "0011.zip") << "half a package";
+  const fs::path otherProduct = tmp / "inst-otherprod-00112233aabbccdd";
+  fs::create_directory(otherProduct);
+  const fs::path victim = root_ / "victim";
+  fs::create_directory(victim);
+  std::ofstream(victim / "keep.txt") << "user's file";
+  fs::create_directory_symlink(victim, tmp / "inst-brisklens_win-link");
+  const std::unique_ptr<sys::RunFolder> running = sys::RunFolder::Create(L"inst-brisklens_win-");
+  ASSERT_TRUE(running);
+  std::ofstream(test_support::FsPath(running->NewFilePath(L".zip"))) << "another instance's package";
+
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  EXPECT_FALSE(fs::exists(abandoned));
+  EXPECT_TRUE(fs::exists(otherProduct));
+  EXPECT_TRUE(fs::is_symlink(tmp / "inst-brisklens_win-link"));
+  EXPECT_TRUE(fs::exists(victim / "keep.txt"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(test_support::FsPath(running->Path())), fs::directory_iterator()), 1);
+  EXPECT_EQ(RunFolders().size(), 3u) << "ours is gone too";
 }
 
 TEST_F(MainFormTest, EmptyAddressIsRetriedWhileTheUserAsks) {
@@ -843,16 +941,20 @@ TEST_F(MainFormTest, RegistrationRunsEveryConfiguredStepInOrder) {
   const std::wstring dir = InstallDir().wstring();
   // The empty service name is only pointed out; the companion program is opened with "asso".
   EXPECT_EQ(view_.Events(L"box"), std::vector<std::wstring>{L"box 服务名未填"});
+  // regsvr32 is named by its full path in the system folder, never found by a search.
+  const std::wstring regsvr32 = sys::SystemProgramPath(L"regsvr32.exe");
   EXPECT_EQ(view_.Events(L"shell"), (std::vector<std::wstring>{
-                                        L"shell regsvr32.exe [/s-  \"" + dir + L"\\a.dll\"] 0",
-                                        L"shell regsvr32.exe [/s-  \"" + dir + L"\\c.dll\"] 0",
+                                        L"shell " + regsvr32 + L" [/s-  \"" + dir + L"\\a.dll\"] 0",
+                                        L"shell " + regsvr32 + L" [/s-  \"" + dir + L"\\c.dll\"] 0",
                                         L"shell " + dir + L"\\assoc_setup.exe [asso] 1 owned in " + dir,
                                     }));
+  // The after-install files run hidden through the system's command interpreter, in their folder.
   std::vector<std::wstring> hidden;
   for (const auto& start : sys::fake_processes::Processes().starts) {
-    if (start.show == sys::kSwHide) hidden.push_back(start.application + L" in " + start.currentDir);
+    if (start.show == sys::kSwHide) hidden.push_back(start.currentDir + L" | " + start.commandLine);
   }
-  EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L"\\post1.bat in " + dir, dir + L"\\post2.bat in " + dir}));
+  EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L" | " + sys::CommandInterpreterLine(L"post1.bat"),
+                                               dir + L" | " + sys::CommandInterpreterLine(L"post2.bat")}));
 }
 
 TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {
@@ -875,7 +977,7 @@ TEST_F(MainFormTest, EmbeddedPackageNeedsNoServer) {
   EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"1.0.1");
 }
 
-TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrThroughTheShell) {
+TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrNotAtAll) {
   SetResource(L"configfile", Config(R"(,"RunAsAdmin":false)"));
   ServeDownload();
   TFrmCommInst& form = Create();
@@ -886,20 +988,36 @@ TEST_F(MainFormTest, ProductStartsWithTheDesktopUsersRightsOrThroughTheShell) {
   EXPECT_EQ(start.commandLine, L"\"" + mainProg + L"\"") << "quoted against blanks in the folder";
   EXPECT_EQ(start.currentDir, InstallDir().wstring()) << "in its own folder, not the installer's";
 
-  // Without the desktop shell the shell's "open" starts it instead, and nothing is reported.
-  sys::fake_processes::Processes().desktopShellRunning = false;
-  form.btnInstallClick();
-  EXPECT_EQ(view_.Events(L"shell"), std::vector<std::wstring>{L"shell " + mainProg + L" [] 1 in " + InstallDir().wstring()});
   Timeline();
   EXPECT_TRUE(view_.Events(L"report install_fail").empty());
 
-  // When neither way works, the shell's result is reported as the error number and shown.
-  view_.shellResult = 2;
+  // Without the desktop shell's token the program is not started elevated through the shell
+  // instead: the start has failed, with the error of the token's duplication.
+  sys::fake_processes::Processes().desktopShellRunning = false;
+  const std::size_t startsBefore = sys::fake_processes::Processes().starts.size();
   form.btnInstallClick();
   Timeline();
-  EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail run_exe_failed 2"});
+  EXPECT_TRUE(view_.Events(L"shell").empty());
+  EXPECT_EQ(sys::fake_processes::Processes().starts.size(), startsBefore);
+  EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail run_exe_failed 6"});
   EXPECT_EQ(view_.Events(L"dialog").back(), L"dialog 软件启动失败，可能是杀毒软件拦截所致！请先暂停杀毒软件再继续。是否重试？");
+  EXPECT_EQ(form.installStatus(), kInstalled);
   EXPECT_FALSE(view_.quitPosted);
+
+  // Nor does the finish page's web page open elevated.
+  form.btnInstallExitClick();
+  EXPECT_EQ(sys::fake_processes::Processes().starts.size(), startsBefore);
+}
+
+TEST_F(MainFormTest, ServerVersionIsPercentEncodedInTheWebAddress) {
+  SetResource(L"configfile", Config(R"(,"OpenWebsiteAfterInstall":"http://site.test/?v=[Version]&f=[from]")"));
+  ServeDownload("2.0 &x=1#[from]/\u4E2D%");
+  TFrmCommInst& form = Create();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  form.btnInstallExitClick();
+  EXPECT_EQ(sys::fake_processes::Processes().starts.back().commandLine,
+            sys::WebPageCommandLine(L"http://site.test/?v=2.0%20%26x%3D1%23%5Bfrom%5D%2F%E4%B8%AD%25&f=web"));
 }
 
 // While an install or uninstall runs, a close request from anywhere (Alt+F4, the taskbar, another
@@ -997,6 +1115,7 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   std::ofstream(root_ / "roaming" / "brisklens_win" / ".keep") << "x";
   std::ofstream(InstallDir() / ".dotfile") << "x";
   sys::fake_processes::Processes().running = {L"Orvatte.exe"};
+  sys::fake_processes::Processes().otherSession = {L"orvatte.exe"};
 
   form_->btnUninstallClick();
   EXPECT_EQ(view_.pages, (std::vector<Page>{Page::tbUninstall, Page::tbUninProcess, Page::tbUninFinish}));
@@ -1011,7 +1130,8 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   EXPECT_EQ(Param(requests[0], L"source"), L"web") << "the source recorded by the install";
 
   EXPECT_FALSE(sys::fake_registry::KeyExists(sys::RegRoot::LocalMachine, kUninstallKey));
-  EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"Orvatte.exe"});
+  EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"Orvatte.exe"})
+      << "only the copy in the uninstaller's own session";
   const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
   EXPECT_FALSE(fs::exists(sys::DesktopShortcutPath(mainProg, L"Brisklens")));
   EXPECT_FALSE(fs::exists(sys::StartMenuShortcutPath(mainProg, L"Brisklens", L"Brisklens")));
@@ -1031,7 +1151,8 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   EXPECT_TRUE(view_.closed);
   const auto& starts = sys::fake_processes::Processes().starts;
   ASSERT_GE(starts.size(), 2u);
-  EXPECT_EQ(starts[starts.size() - 2].application, L"http://site.test/bye?v=1.0.1");
+  EXPECT_EQ(starts[starts.size() - 2].token, sys::fake_processes::Token::DesktopUser);
+  EXPECT_EQ(starts[starts.size() - 2].commandLine, sys::WebPageCommandLine(L"http://site.test/bye?v=1.0.1"));
   EXPECT_NE(starts.back().commandLine.find(L".bat"), std::wstring::npos);
   EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/event").empty());
 }

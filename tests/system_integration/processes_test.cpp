@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "common/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,7 +15,6 @@
 #include <sstream>
 #include <thread>
 
-#include "common/text.h"
 #include "support/temp_folder.h"
 #include "support/wait_until.h"
 #endif
@@ -45,6 +47,40 @@ TEST(ProgramFolder, IsThePathUpToItsLastSeparator) {
   EXPECT_EQ(sys::ProgramFolder(L"C:\\Program Files\\Notes\\bin\\Notes.exe"), L"C:\\Program Files\\Notes\\bin");
   EXPECT_EQ(sys::ProgramFolder(L"C:/x/y.exe"), L"C:/x");
   EXPECT_EQ(sys::ProgramFolder(L"regsvr32.exe"), L"");
+}
+
+// With fast user switching, several users' desktop shells and copies of the product run at once.
+TEST(ProcessesInSession, OnlyProcessesOfTheGivenSessionWithTheGivenName) {
+  using sys::NameComparison;
+  const std::vector<sys::ProcessEntry> snapshot = {
+      {4, L"explorer.exe", 2},        // the first user's shell, listed first
+      {8, L"EXPLORER.EXE", 1},        // ours
+      {12, L"explorer.exe", std::nullopt},  // ended before its session could be read
+      {16, L"Orvatte.exe", 2},
+      {20, L"orvatte.EXE ", 1},
+      {24, L"Orvatte.exe", 1},
+      {28, L"xOrvatte.exe", 1},
+      {32, L"explorer.exe", 0},       // services' session
+  };
+  struct Case {
+    const wchar_t* name;
+    NameComparison comparison;
+    std::uint32_t session;
+    std::vector<std::uint32_t> ids;
+  };
+  const Case cases[] = {
+      {L"Explorer.exe", NameComparison::IgnoringAsciiCase, 1, {8}},
+      {L"Explorer.exe", NameComparison::IgnoringAsciiCase, 2, {4}},
+      {L"Explorer.exe", NameComparison::IgnoringAsciiCase, 0, {32}},
+      {L"Explorer.exe", NameComparison::IgnoringAsciiCase, 3, {}},
+      {L"Orvatte.exe", NameComparison::TrimmedIgnoringAsciiCase, 1, {20, 24}},
+      {L"Orvatte.exe", NameComparison::IgnoringAsciiCase, 1, {24}},  // the blank counts here
+      {L"Orvatte.exe", NameComparison::TrimmedIgnoringAsciiCase, 2, {16}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sys::ProcessesInSession(snapshot, c.name, c.comparison, c.session), c.ids)
+        << common::WideToUtf8(c.name) << " in session " << c.session;
+  }
 }
 
 #ifdef _WIN32
@@ -143,6 +179,35 @@ TEST_F(Launchers, ProgramWithArgsQuotesProgramAndArgumentAndStartsInItsFolder) {
   sys::CloseProcessHandle(process);
 }
 
+// A web address goes to the handler of its scheme, started by the system's URL handler under the
+// desktop shell's token: here a scheme of our own whose handler is the probe.
+TEST_F(Launchers, WebPageOpensWithTheDesktopUsersRights) {
+  const std::wstring scheme = L"orvatte-test-" + std::to_wstring(GetCurrentProcessId());
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (scheme + L"\\shell\\open\\command").c_str(), 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring command = Quoted() + L" \"%1\"";
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, scheme.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+  RegCloseKey(key);
+
+  const std::wstring url = scheme + L"://site.test/?v=2.0%20x&f=web";
+  sys::OpenWebPage(url);
+  const auto report = WaitForReport();
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, scheme.c_str());
+  ASSERT_TRUE(report.contains("cmd"));
+  EXPECT_NE(report.at("cmd").find(common::WideToUtf8(url)), std::string::npos) << report.at("cmd");
+  const HANDLE shell = reinterpret_cast<HANDLE>(sys::OpenProcessByName(L"explorer.exe"));
+  ASSERT_NE(shell, nullptr);
+  EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(shell)));
+  CloseHandle(shell);
+}
+
 TEST_F(Launchers, ShellOpenStartsTheProgramInTheGivenFolder) {
   // The test's own working folder is another one, as the installer's is (Downloads, typically).
   wchar_t cwd[MAX_PATH] = L"";
@@ -177,6 +242,43 @@ TEST_F(Launchers, KillProcessByNameEndsEveryCopy) {
   }
   EXPECT_EQ(sys::OpenProcessByName(L"Sleeper.exe"), 0);
   EXPECT_TRUE(sys::KillProcessByName(L"Sleeper.exe"));  // nothing left to end
+}
+
+// A folder whose name holds every character the command interpreter treats specially, with a
+// planted "cmd.exe" in it and in the current folder: the batch file still runs, in its folder,
+// through the system's interpreter.
+TEST_F(Launchers, BatchFileRunsThroughTheSystemInterpreterWhateverItsFolderIsCalled) {
+  const std::wstring folder = root_ / L"100% & ^ (x)! %PATH% \u4E2D\u6587";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  test_support::WriteFile(folder + L"\\post 1.bat", "@echo ran> ran.txt\r\n");
+  const std::wstring plantedHere = folder + L"\\cmd.exe";
+  const std::wstring plantedCurrent = root_ / L"cmd.exe";
+  ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, plantedHere.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, plantedCurrent.c_str(), FALSE));
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryW(root_.Path().c_str()));
+
+  const std::intptr_t process = sys::RunHiddenThroughCommandInterpreter(folder + L"\\post 1.bat");
+  SetCurrentDirectoryW(before);
+  ASSERT_NE(process, 0);
+  EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(process), 20000), WAIT_OBJECT_0);
+  sys::CloseProcessHandle(process);
+  EXPECT_EQ(test_support::ReadFile(folder + L"\\ran.txt"), "ran\r\n");
+  EXPECT_FALSE(test_support::Exists(plantedHere + L".out"));
+  EXPECT_FALSE(test_support::Exists(plantedCurrent + L".out"));
+}
+
+TEST(Processes, SystemProgramsComeFromTheSystemFolder) {
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  for (const wchar_t* name : {L"cmd.exe", L"regsvr32.exe", L"rundll32.exe"}) {
+    const std::wstring path = sys::SystemProgramPath(name);
+    EXPECT_EQ(path, std::wstring(system) + L"\\" + name);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        << common::WideToUtf8(path);
+  }
 }
 
 TEST(Processes, VersionAndPrivilege) {
