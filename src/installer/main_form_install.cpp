@@ -2,8 +2,10 @@
 // extraction, registration, finish page and the start of the installed program.
 #include "installer/main_form.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "common/stored_string.h"
 #include "common/strings.h"
@@ -15,7 +17,6 @@
 #include "installer/package_password.h"
 #include "net/api.h"
 #include "net/down_thread.h"
-#include "zip/unzip_package.h"
 #include "system/associations.h"
 #include "system/files.h"
 #include "system/gui_thread.h"
@@ -26,6 +27,8 @@
 #include "system/startup_entry.h"
 #include "system/uninstall_registration.h"
 #include "system/uninstaller_copy.h"
+#include "zip/unzip_package.h"
+#include "zip/zip_stream.h"
 
 namespace installer {
 
@@ -52,6 +55,17 @@ class InstallButtonsLock {
 
  private:
   MainView& view_;
+};
+
+// The ZIP reader's view of the sealed package: the bytes that were checked are the bytes extracted.
+class SealedZipInput : public zip::ZipInput {
+ public:
+  explicit SealedZipInput(sys::SealedFile& file) : file_(file) {}
+  std::uint64_t Size() const override { return file_.Size(); }
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override { return file_.ReadAt(offset, out); }
+
+ private:
+  sys::SealedFile& file_;
 };
 
 }  // namespace
@@ -179,8 +193,9 @@ void TFrmCommInst::install() {
   // The window answers by the clock between the blocks the extraction reads, however large the
   // package or slow the disk; the bar alone would move only every 6.7 % of the package.
   TMessagePacer pace(view_);
+  SealedZipInput archive(*package);
   if (!zip::UnzipPackage(
-          zipFile, FTargetDir, common::DecodeStoredString(kStoredPackagePassword),
+          archive, FTargetDir, common::DecodeStoredString(kStoredPackagePassword),
           [this](int percent) { unzipPercentDone(percent); }, [&pace] { pace.Step(); })) {
     fail(FatalFailure::kUnzipFailed);
     return;

@@ -118,15 +118,10 @@ class PackageWriter {
 // Opens the archive and hands each entry to handle (which returns its outcome), keeping the
 // totals and the progress.
 template <typename Handler>
-PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCallback& onTotalPercentDone,
+PackageExtraction ForEachEntry(ZipInput& input, const ZipPercentCallback& onTotalPercentDone,
                                const PackageEntryCallback& onEntry, const ZipStepCallback& betweenBlocks,
                                Handler handle) {
   PackageExtraction result;
-  ZipFileInput input;
-  if (!input.Open(zipFile)) {
-    result.status = PackageArchiveStatus::Missing;
-    return result;
-  }
   ZipReader reader(input);
   switch (reader.Open()) {
     case ZipDirectoryStatus::Ok: break;
@@ -156,18 +151,34 @@ PackageExtraction ForEachEntry(const std::wstring& zipFile, const ZipPercentCall
   return result;
 }
 
+// The archive at zipFile opened for action; a missing archive when it cannot be opened.
+template <typename Action>
+PackageExtraction WithArchiveFile(const std::wstring& zipFile, Action action) {
+  ZipFileInput input;
+  if (!input.Open(zipFile)) return PackageExtraction{PackageArchiveStatus::Missing};
+  return action(input);
+}
+
 }  // namespace
 
-PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
+PackageExtraction ExtractPackage(ZipInput& archive, const std::wstring& destDir, std::string_view password,
                                  const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry,
                                  const ZipStepCallback& betweenBlocks) {
-  return ForEachEntry(zipFile, onTotalPercentDone, onEntry, betweenBlocks, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
+  return ForEachEntry(archive, onTotalPercentDone, onEntry, betweenBlocks, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
     return PackageWriter(reader, destDir, password, meter).Write(entry);
   });
 }
 
+PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry,
+                                 const ZipStepCallback& betweenBlocks) {
+  return WithArchiveFile(zipFile, [&](ZipInput& archive) {
+    return ExtractPackage(archive, destDir, password, onTotalPercentDone, onEntry, betweenBlocks);
+  });
+}
+
 PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view password, const PackageEntryCallback& onEntry) {
-  return ForEachEntry(zipFile, {}, onEntry, {}, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter&) {
+  const auto check = [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter&) {
     std::vector<std::wstring> segments;
     if (!SplitZipEntryPath(entry.name, segments) || (segments.empty() && !entry.IsFolder())) {
       return PackageEntryOutcome::UnsafeName;
@@ -175,7 +186,13 @@ PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view pas
     if (entry.IsFolder()) return PackageEntryOutcome::FolderCreated;
     ZipDiscardSink discard;
     return FromReader(reader.Extract(entry, password, discard));
-  });
+  };
+  return WithArchiveFile(zipFile, [&](ZipInput& archive) { return ForEachEntry(archive, {}, onEntry, {}, check); });
+}
+
+bool UnzipPackage(ZipInput& archive, const std::wstring& destDir, const std::wstring& password,
+                  const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks) {
+  return ExtractPackage(archive, destDir, common::WideToAnsi(password), onTotalPercentDone, {}, betweenBlocks).extracted > 0;
 }
 
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,

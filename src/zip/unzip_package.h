@@ -40,8 +40,14 @@ struct PackageExtraction {
 
 using PackageEntryCallback = std::function<void(const std::wstring& name, PackageEntryOutcome outcome)>;
 
+class ZipInput;
+
 // The full form, reporting each entry's outcome. The password is in the ANSI code page.
 PackageExtraction ExtractPackage(const std::wstring& zipFile, const std::wstring& destDir, std::string_view password,
+                                 const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry = {},
+                                 const ZipStepCallback& betweenBlocks = {});
+// The same for an archive already open: every byte comes from archive, nothing opens the file again.
+PackageExtraction ExtractPackage(ZipInput& archive, const std::wstring& destDir, std::string_view password,
                                  const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry = {},
                                  const ZipStepCallback& betweenBlocks = {});
 
@@ -52,6 +58,8 @@ PackageExtraction CheckPackage(const std::wstring& zipFile, std::string_view pas
 // use (reinstalling over a running product), and at least one file or folder did; false also for a
 // missing, non-ZIP or damaged archive. The password is handed to the reader in the ANSI code page.
 bool UnzipPackage(const std::wstring& zipFile, const std::wstring& destDir, const std::wstring& password,
+                  const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks = {});
+bool UnzipPackage(ZipInput& archive, const std::wstring& destDir, const std::wstring& password,
                   const ZipPercentCallback& onTotalPercentDone, const ZipStepCallback& betweenBlocks = {});
 
 // Text for an outcome, as the maker's tool prints it.
