@@ -199,6 +199,10 @@ class Run:
         r = subprocess.run(["wine", str(exe), *args], env=self.prefix.env, capture_output=True, text=True, timeout=180)
         return r.stdout.strip()
 
+    def run_folders(self) -> list[Path]:
+        """The package folders of this product's runs in the user's temporary folder."""
+        return sorted((self.prefix.user_home / "Temp").glob("inst-brisklens_win-*"))
+
     def marker_lines(self) -> list[str]:
         f = self.prefix.path / "drive_c/orvatte-started.txt"
         return f.read_text(encoding="utf-8").splitlines() if f.exists() else []
@@ -235,9 +239,14 @@ def check_installed(run: Run):
 # --- scenarios -------------------------------------------------------------------------------
 
 def unattended_install(run: Run):
+    # What a killed run left: its package folder, nobody holding it. The next run removes it.
+    left = run.prefix.user_home / "Temp" / "inst-brisklens_win-00112233aabbccdd"
+    left.mkdir(parents=True)
+    (left / "8899aabbccddeeff.zip").write_bytes(b"half a package")
     exe = run.place_installer()
     code = run.run_to_end(exe, "astart")
     check(code == EXIT["installed"], f"exit code {code} = installed")
+    check(run.run_folders() == [], f"no package folder left, the killed run's neither: {run.run_folders()}")
     reports = run.reports()
     for r in reports:
         print("     ", r)
@@ -424,6 +433,7 @@ def failure(settings: dict, reason: str, exit_name: str, answer_retry_no=False, 
         for line in run.server.log() if not server_down else []:
             print("     ", line)
         check(code == EXIT[exit_name], f"exit code {code} = {exit_name}")
+        check(run.run_folders() == [], f"the package folder goes after a failure too: {run.run_folders()}")
         if server_down:
             return
         reports = run.reports()
