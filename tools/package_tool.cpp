@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@
 #ifndef _WIN32
 #include "package_signer.h"
 #endif
+#include "system/run_folder.h"
 #include "zip/unzip_package.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_files.h"
@@ -83,7 +85,8 @@ int SignatureCommand(std::string_view command, int argc, char** argv) {
       std::fputs("package-tool: PACKAGEKEY is not a package key (128 hex digits, a point of P-256)\n", stderr);
       return 2;
     }
-    if (!installer::PackageFileMatches(Wide(argv[1]), L"", packageKey, Wide(argv[2]))) {
+    const std::unique_ptr<sys::SealedFile> package = sys::SealedFile::Open(Wide(argv[1]));
+    if (!installer::PackageFileMatches(package.get(), L"", packageKey, Wide(argv[2]))) {
       std::printf("signature does not match %s\n", argv[1]);
       return 1;
     }
