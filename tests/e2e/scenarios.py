@@ -1097,11 +1097,12 @@ def confirm_box_until_exit(run: Run, proc) -> int:
 
 
 def embedded_package_unwritable(run: Run):
-    """The embedded package cannot be written out (a folder holds its temporary name): the
-    install reports CreateResFile, says the package is damaged and ends with its exit code."""
-    blocker = run.prefix.user_home / "Temp" / f"{SOFT_ID}.zip"  # the prefix's TEMP
-    blocker.mkdir(parents=True)
-    (blocker / "inside.txt").write_text("kept")
+    """The embedded package cannot be written out (a file stands where the temporary folder
+    should be, so no folder for the package can be made in it): the install reports
+    CreateResFile, says the package is damaged and ends with its exit code."""
+    temp = run.prefix.user_home / "Temp"  # the prefix's TEMP
+    shutil.rmtree(temp, ignore_errors=True)
+    temp.write_text("kept")
     exe = run.place_installer(PLAIN_NAME, exe="installer-embedded.exe")
     proc = run.prefix.start(exe)
     wid = run.window()
@@ -1115,7 +1116,7 @@ def embedded_package_unwritable(run: Run):
     check(len(fails) == 1 and param(fails[0], "reason") == "CreateResFile" and param(fails[0], "err") == "0",
           f"install_fail reason=CreateResFile: {fails}")
     check(not any("install_end" in r for r in reports), "no install_end after a fatal failure")
-    check((blocker / "inside.txt").read_text() == "kept", "the folder in the way is left alone")
+    check(temp.read_text() == "kept", "the file in the way is left alone")
     check(not (run.install_dir() / "Orvatte.exe").exists(), "nothing installed")
 
 
