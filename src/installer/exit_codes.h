@@ -21,6 +21,8 @@ enum class ExitCode : int {
   kUnzipFailed = 11,            // the package could not be extracted
   kUninstalled = 12,            // uninstalled
   kUnexpectedError = 13,        // an operation ended with an unexpected error
+  kInstallDirRefused = 14,      // the install folder was refused (not local, invalid, protected, not empty...)
+  kNothingInstalledHere = 15,   // the uninstaller was started where nothing of this product is installed
   kAlreadyRunning = 16,         // another installer or uninstaller of the product was running
 };
 

@@ -15,6 +15,7 @@ constexpr FailReason kReasons[] = {
     {L"download_zip_fail", 0, MessageKind::kMessageDialog, kAskSupport, ExitCode::kDownloadZipFail},
     {L"zip_file_not_exist", 0, MessageKind::kMessageDialog, kBlockedUnzip, ExitCode::kZipFileNotExist},
     {L"unzip_failed", 0, MessageKind::kMessageDialog, kBlockedUnzip, ExitCode::kUnzipFailed},
+    {L"install_dir_refused", 0, MessageKind::kMessageDialog, L"", ExitCode::kInstallDirRefused},
 };
 
 }  // namespace

@@ -8,7 +8,8 @@
 
 namespace installer {
 
-enum class FatalFailure { kCreateResFile, kGetSoftDownloadInfo, kUrlEmpty, kDownloadZipFail, kZipFileNotExist, kUnzipFailed };
+enum class FatalFailure { kCreateResFile, kGetSoftDownloadInfo, kUrlEmpty, kDownloadZipFail, kZipFileNotExist, kUnzipFailed,
+                          kInstallDirRefused };
 
 // How the message reaches the user: the standard message box (application title as caption) or
 // the skinned message dialog.
@@ -18,7 +19,7 @@ struct FailReason {
   std::wstring_view reason;  // reason parameter of the "install_fail" report
   int errorNumber;           // err parameter of the report
   MessageKind kind;
-  std::wstring_view message;
+  std::wstring_view message;  // empty: the caller names the problem
   ExitCode exitCode;
 };
 

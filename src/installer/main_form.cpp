@@ -8,6 +8,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "installer/config_file.h"
+#include "installer/install_folder.h"
 #include "installer/install_rules.h"
 #include "installer/reg_soft_info.h"
 #include "installer/run_mode.h"
@@ -161,6 +162,13 @@ void TFrmCommInst::startUp() {
     sys::ForceDirectories(defaultDir);
     api_->ReportPreInstall();
   } else {
+    // A copy of the uninstaller elsewhere must not touch that folder nor the install it names.
+    if (!IsOwnInstallDir(ownFolder(), config.SoftId)) {
+      view_.HideAtStart();
+      view_.ShowMessageDialog(L"此文件夹中没有安装本软件，无需卸载。");
+      quit(ExitCode::kNothingInstalledHere);
+      return;
+    }
     view_.ShowPage(Page::tbUninstall);
   }
 

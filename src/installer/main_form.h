@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "installer/exit_codes.h"
@@ -143,7 +144,11 @@ class TFrmCommInst {
   void startInstalledProgram();
   void uninstall();
   void removeStartMenuEntries();
-  void fail(FatalFailure failure);
+  // Reports the failure, tells the user (message, when given, instead of the reason's own) and quits.
+  void fail(FatalFailure failure, std::wstring_view message = {});
+  // When dir may not receive the product: says why and, unattended, fails; true then.
+  bool refuseInstallDir(const std::wstring& dir);
+  std::wstring ownFolder() const;  // the running executable's folder, without trailing separator
   void quit(ExitCode code);
   void setProgress(int value);
   void moveProgress(int from, int to);
@@ -170,6 +175,7 @@ class TFrmCommInst {
   int FProgress = 0;
   int FUninstallProgress = 0;
   bool quitPosted_ = false;
+  bool unattended_ = false;  // the install runs from tmrAutoInst
   ExitCode FExitCode = ExitCode::kCancelled;
 };
 

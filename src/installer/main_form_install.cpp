@@ -12,6 +12,7 @@
 #include "installer/companion.h"
 #include "installer/config_file.h"
 #include "installer/file_digest.h"
+#include "installer/install_folder.h"
 #include "installer/install_rules.h"
 #include "installer/message_pacer.h"
 #include "installer/package_password.h"
@@ -81,6 +82,7 @@ void TFrmCommInst::btnInstallClick() {
 
 void TFrmCommInst::tmrAutoInstTimer() {
   view_.SetAutoInstallTimer(false);
+  unattended_ = true;
   btnInstallClick();
   view_.CloseWindow();
 }
@@ -103,21 +105,42 @@ void TFrmCommInst::reportInstallFail(const std::wstring& reason, int errorNumber
   sys::RunBesideGuiThread([&] { api_->ReportInstallFail(reason, errorNumber); });
 }
 
-void TFrmCommInst::fail(FatalFailure failure) {
+void TFrmCommInst::fail(FatalFailure failure, std::wstring_view message) {
   const FailReason& reason = ReasonOf(failure);
   reportInstallFail(std::wstring(reason.reason), reason.errorNumber);
+  const std::wstring text(message.empty() ? reason.message : message);
   if (reason.kind == MessageKind::kMessageBox) {
-    view_.ShowMessageBox(std::wstring(reason.message));
+    view_.ShowMessageBox(text);
   } else {
-    view_.ShowMessageDialog(std::wstring(reason.message));
+    view_.ShowMessageDialog(text);
   }
   quit(reason.exitCode);
+}
+
+bool TFrmCommInst::refuseInstallDir(const std::wstring& dir) {
+  const InstallDirRefusal refusal = CheckInstallDir(dir, FConfigFile->SoftId);
+  if (refusal == InstallDirRefusal::kNone) return false;
+  const std::wstring_view message = InstallDirRefusalMessage(refusal);
+  if (unattended_) {
+    fail(FatalFailure::kInstallDirRefused, message);
+  } else {
+    // Nothing was written and the install page stays: the user may correct the folder.
+    view_.ShowMessageDialog(std::wstring(message));
+  }
+  return true;
 }
 
 std::wstring TFrmCommInst::findInstallDrive() const { return FindInstallDrive(context_.freeSpace); }
 
 void TFrmCommInst::install() {
   const TConfigFile& config = *FConfigFile;
+  // The folder that will receive the product (the typed one, or the replacement when its drive is
+  // too full) is checked before anything is shown or written.
+  FTargetDir = view_.Text(Ctl::edtPath);
+  while (FTargetDir.size() > 3 && (FTargetDir.back() == L'\\' || FTargetDir.back() == L'/')) FTargetDir.pop_back();
+  const std::optional<std::wstring> dir = ChooseInstallDir(FTargetDir, config.ProgramDirName, context_.freeSpace);
+  if (dir && refuseInstallDir(*dir)) return;
+
   // The bar is designed at 10 beside a label reading "0%": both show the operation's own start
   // from the page's first paint.
   view_.SetPosition(Ctl::pbProgress, FProgress);
@@ -127,18 +150,15 @@ void TFrmCommInst::install() {
   view_.SetText(Ctl::lblWaitingInfo, L"正在读取安装包信息...");
   moveProgress(0, 10);
 
-  FTargetDir = view_.Text(Ctl::edtPath);
-
-  const std::optional<std::wstring> dir = ChooseInstallDir(FTargetDir, config.ProgramDirName, context_.freeSpace);
   if (!dir) {
     view_.ShowMessageDialog(L"当前分区空间不足，剩余空间小于150M! 请重新选择另一分区安装");
     quit(ExitCode::kNotEnoughSpace);
     return;
   }
-  if (*dir != FTargetDir) {
-    FTargetDir = *dir;
-    sys::ForceDirectories(FTargetDir);
-  }
+  FTargetDir = *dir;
+  // The marker goes in before any other file, so that an install killed half way may run again.
+  sys::ForceDirectories(FTargetDir);
+  WriteInstallMarker(FTargetDir, config.SoftId);
 
   api_->ReportInstall();
   FInstallStatus = kInstallUnderWay;
@@ -188,8 +208,6 @@ void TFrmCommInst::install() {
     fail(FatalFailure::kZipFileNotExist);
     return;
   }
-  // The chosen folder may not exist yet when the user picked its parent with "更改目录".
-  sys::ForceDirectories(FTargetDir);
   // The window answers by the clock between the blocks the extraction reads, however large the
   // package or slow the disk; the bar alone would move only every 6.7 % of the package.
   TMessagePacer pace(view_);

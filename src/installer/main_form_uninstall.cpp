@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "installer/config_file.h"
+#include "installer/install_folder.h"
 #include "installer/install_rules.h"
 #include "net/api.h"
 #include "system/files.h"
@@ -49,9 +50,13 @@ void TFrmCommInst::moveUninstallProgress(int from, int to, int sleepMs) {
   view_.Sleep(100);
 }
 
-void TFrmCommInst::uninstall() {
+std::wstring TFrmCommInst::ownFolder() const {
   const std::wstring& exeDir = context_.exeDir;
-  FTargetDir = exeDir.substr(0, exeDir.find_last_not_of(L"\\/") + 1);
+  return exeDir.substr(0, exeDir.find_last_not_of(L"\\/") + 1);
+}
+
+void TFrmCommInst::uninstall() {
+  FTargetDir = ownFolder();
   view_.ShowPage(Page::tbUninProcess);
   view_.Sleep(100);
   moveUninstallProgress(0, 30, 3);
@@ -65,41 +70,51 @@ void TFrmCommInst::uninstall() {
 void TFrmCommInst::doUninstall() {
   const TConfigFile& config = *FConfigFile;
   const std::wstring mainProg = getMainProgPath();
+  // Only this product's own install is ever emptied.
+  if (!IsOwnInstallDir(FTargetDir, config.SoftId)) return;
 
-  const std::wstring version = sys::GetInstalledVersion(config.SoftId);
-  if (!version.empty()) api_->ReportUninstall(version);
-  sys::DeleteUninstallInfo(config.SoftId);
+  // The registration, start-up entry, service, running program, links and settings belong to the
+  // registered install; when that lies in another folder they stay with it.
+  const std::wstring registered = sys::GetRegisteredInstallDir(config.SoftId);
+  const bool ownsRegistration = registered.empty() || sys::SameFolder(registered, FTargetDir);
+  if (ownsRegistration) {
+    const std::wstring version = sys::GetInstalledVersion(config.SoftId);
+    if (!version.empty()) api_->ReportUninstall(version);
+    sys::DeleteUninstallInfo(config.SoftId);
 
-  if (config.RunAtStartup) {
-    if (config.StartupByService) {
-      if (config.ServiceName.empty()) view_.ShowMessageBox(L"服务名未填");
-      // Stopping a service may take half a minute; the window answers meanwhile.
-      sys::RunBesideGuiThread([&] {
-        sys::StopServiceByName(config.ServiceName);
-        sys::RemoveService(config.ServiceName);
-      });
-    } else {
-      sys::SetRunAtStartup(config.SoftId, false, mainProg);
+    if (config.RunAtStartup) {
+      if (config.StartupByService) {
+        if (config.ServiceName.empty()) view_.ShowMessageBox(L"服务名未填");
+        // Stopping a service may take half a minute; the window answers meanwhile.
+        sys::RunBesideGuiThread([&] {
+          sys::StopServiceByName(config.ServiceName);
+          sys::RemoveService(config.ServiceName);
+        });
+      } else {
+        sys::SetRunAtStartup(config.SoftId, false, mainProg);
+      }
     }
+
+    sys::KillProcessByName(config.MainProg);
+
+    sys::DeleteDesktopShortcut(mainProg, config.ShortcutName);
+    sys::DeleteStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
+    removeStartMenuEntries();
   }
-
-  sys::KillProcessByName(config.MainProg);
-
-  sys::DeleteDesktopShortcut(mainProg, config.ShortcutName);
-  sys::DeleteStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
-  removeStartMenuEntries();
   view_.ProcessMessages();
 
+  // Settings are emptied only in a folder of the user's own below the application-data folders.
+  const bool settings = ownsRegistration && !config.ConfigPathForUinstall.empty() &&
+                        IsUserSettingsFolder(config.ConfigPathForUinstall);
   // Deleting thousands of files takes a while on a slow disk; the window answers meanwhile.
   sys::RunBesideGuiThread([&] {
-    if (!config.ConfigPathForUinstall.empty() && sys::DirectoryExists(config.ConfigPathForUinstall)) {
-      sys::EmptyFolder(config.ConfigPathForUinstall, true);
-    }
+    if (settings) sys::EmptyFolder(config.ConfigPathForUinstall, true);
     // Products whose identifier names "print" keep the subfolders of their install folder unless
-    // the folder holds "soft.conf".
+    // the folder holds "soft.conf". The marker goes last, so that a killed uninstall may run again.
     const bool withSubfolders =
         sys::FileExists(FTargetDir + L"\\soft.conf") || config.SoftId.find(L"print") == std::wstring::npos;
-    sys::EmptyFolder(FTargetDir, withSubfolders);
+    sys::EmptyFolder(FTargetDir, withSubfolders, kInstallMarkerName);
+    sys::RemoveEntry(FTargetDir + L"\\" + kInstallMarkerName);
     sys::RemoveFolder(FTargetDir);
   });
 }

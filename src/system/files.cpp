@@ -1,6 +1,9 @@
 #include "system/files.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -68,23 +71,38 @@ std::vector<std::wstring> PathSegments(std::wstring_view path) {
   return root;
 }
 
-// The folder's contents, depth first; false when it cannot be listed.
-bool DeleteContents(std::wstring_view folder) {
+std::function<void(std::wstring_view)>& DeletionObserver() {
+  static std::function<void(std::wstring_view)> observer;
+  return observer;
+}
+
+// Whether two names of one folder are the same entry (Windows ignores the letter case).
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](wchar_t x, wchar_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
+// Deletes everything in the held folder (reached as path), depth first. Each sub-folder is held
+// from its check until its contents are gone; an entry that became a link meanwhile is removed,
+// never entered. False when the folder cannot be listed.
+bool DeleteContents(const platform::HeldFolder& folder, std::wstring_view path) {
   std::vector<platform::FolderEntry> entries;
-  if (!platform::ListFolder(folder, entries)) return false;
+  if (!folder.List(entries)) return false;
+  if (DeletionObserver()) DeletionObserver()(path);
   for (const auto& entry : entries) {
-    if (entry.name == L"." || entry.name == L"..") continue;
-    const std::wstring path = Join(folder, entry.name);
     if (entry.isFolder && !entry.isLink) {
-      DeleteContents(path);
-      RemoveFolder(path);
-    } else if (entry.isFolder) {
-      RemoveFolder(path);
-    } else {
-      DeleteFileForce(path);
+      if (const auto child = folder.OpenChild(entry.name)) DeleteContents(*child, Join(path, entry.name));
     }
+    folder.DeleteChild(entry.name);
   }
   return true;
+}
+
+std::vector<std::wstring> SegmentsOf(std::wstring_view path) { return PathSegments(platform::FullPath(path)); }
+
+// Whether the first segments of path are those of folder (or all of them, when equal).
+bool StartsWith(const std::vector<std::wstring>& path, const std::vector<std::wstring>& folder) {
+  return folder.size() <= path.size() && std::equal(folder.begin(), folder.end(), path.begin());
 }
 
 std::minstd_rand& Random() {
@@ -117,46 +135,106 @@ bool IsProtectedFolder(std::wstring_view path) {
   // A bare drive ("C:") is that drive's current folder to Windows, but the walks append "\<name>"
   // to it and so work on the drive's root.
   if (path.size() == 2 && path[1] == L':') return true;
-  const auto candidate = PathSegments(platform::FullPath(path));
+  const auto candidate = SegmentsOf(path);
   if (candidate.size() <= 1) return true;  // a drive or share root
-  for (const auto& folder : platform::ProtectedFolders()) {
+  const platform::GuardedFolders guarded = platform::ProtectedFolders();
+  for (const auto& folder : guarded.known) {
+    if (!folder.empty() && StartsWith(SegmentsOf(folder), candidate)) return true;
+  }
+  for (const auto& folder : guarded.subtrees) {
     if (folder.empty()) continue;
-    const auto guarded = PathSegments(platform::FullPath(folder));
-    if (candidate.size() <= guarded.size() && std::equal(candidate.begin(), candidate.end(), guarded.begin())) {
-      return true;
-    }
+    const auto subtree = SegmentsOf(folder);
+    if (StartsWith(subtree, candidate) || StartsWith(candidate, subtree)) return true;
   }
   return false;
 }
 
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+  return !a.empty() && !b.empty() && SegmentsOf(a) == SegmentsOf(b);
+}
+
+bool IsFolderBelow(std::wstring_view path, std::wstring_view folder) {
+  if (path.empty() || folder.empty()) return false;
+  const auto inner = SegmentsOf(path);
+  const auto outer = SegmentsOf(folder);
+  return inner.size() > outer.size() && StartsWith(inner, outer);
+}
+
+bool IsLocalFixedPath(std::wstring_view path) { return platform::IsLocalFixedPath(path); }
+
+bool IsEmptyFolder(std::wstring_view path) {
+  const auto folder = platform::HoldFolder(path);
+  std::vector<platform::FolderEntry> entries;
+  return folder && folder->List(entries) && entries.empty();
+}
+
+void SetDeletionObserver(std::function<void(std::wstring_view folder)> observer) {
+  DeletionObserver() = std::move(observer);
+}
+
 bool DeleteFolderTree(std::wstring_view path) {
-  if (IsProtectedFolder(path) || !DirectoryExists(path)) return false;
-  const bool listed = DeleteContents(path);
+  if (IsProtectedFolder(path)) return false;
+  bool listed = false;
+  {
+    const auto folder = platform::HoldFolder(path);
+    // The check is made again on the held folder, which links in its parents can no longer move.
+    if (!folder || IsProtectedFolder(folder->FinalPath())) return false;
+    listed = DeleteContents(*folder, path);
+  }
   RemoveFolder(path);
   return listed;
 }
 
-bool EmptyFolder(std::wstring_view path, bool withSubfolders) {
+bool EmptyFolder(std::wstring_view path, bool withSubfolders, std::wstring_view keep) {
   if (IsProtectedFolder(path)) return false;
+  const auto folder = platform::HoldFolder(path);
+  if (!folder) return !DirectoryExists(path);  // missing: nothing to do; a link: not followed
+  if (IsProtectedFolder(folder->FinalPath())) return false;
   std::vector<platform::FolderEntry> entries;
-  if (!platform::ListFolder(path, entries)) return true;
+  if (!folder->List(entries)) return true;
+  if (DeletionObserver()) DeletionObserver()(path);
   bool result = true;
   for (const auto& entry : entries) {
-    if (entry.name.starts_with(L'.')) continue;
-    const std::wstring full = Join(path, entry.name);
-    platform::ClearAttributes(full);
-    bool deleted = false;
-    if (withSubfolders && entry.isFolder) {
-      deleted = entry.isLink ? RemoveFolder(full) : DeleteFolderTree(full);
-    } else {
-      deleted = DeleteFileForce(full);
+    if (entry.name.starts_with(L'.') || (!keep.empty() && SameName(entry.name, keep))) continue;
+    if (entry.isFolder && !withSubfolders) {
+      result = false;  // only files go, as DeleteFileW cannot delete a folder
+      continue;
     }
-    if (!deleted) result = false;
+    if (entry.isFolder && !entry.isLink) {
+      if (const auto child = folder->OpenChild(entry.name)) DeleteContents(*child, Join(path, entry.name));
+    }
+    if (!folder->DeleteChild(entry.name)) result = false;
   }
   return result;
 }
 
+bool RemoveEntry(std::wstring_view path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring_view::npos) return false;
+  const auto folder = platform::HoldFolder(path.substr(0, slash));
+  return folder && folder->DeleteChild(path.substr(slash + 1));
+}
+
+bool ReplaceWithNewFile(std::wstring_view path, const std::string& bytes) {
+  RemoveEntry(path);
+  return platform::WriteNewFile(path, bytes);
+}
+
+std::optional<std::string> ReadSmallFile(std::wstring_view path, std::size_t maxBytes) {
+  return platform::ReadFileHead(path, maxBytes);
+}
+
 std::wstring WriteSelfDeleteScript(std::wstring_view target) {
+  // The script names the target only by its file name, relative to the folder it is started in:
+  // the folder's path may hold "%", "^", "&", "!", brackets or Chinese, none of which survives a
+  // batch file in the system code page, and so never appears in it.
+  const std::wstring name(target.substr(target.find_last_of(L"\\/") + 1));
+  if (name.empty() || !std::all_of(name.begin(), name.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'.' ||
+               c == L'_' || c == L'-';
+      })) {
+    common::RaiseError(L"No self-delete script for " + std::wstring(target));
+  }
   // A new folder that a process without elevation cannot write to, so nobody can swap the script
   // between its writing and its start with our token.
   std::wstring folder;
@@ -166,22 +244,42 @@ std::wstring WriteSelfDeleteScript(std::wstring_view target) {
   }
   if (folder.empty()) common::RaiseError(L"Cannot create a folder for the self-delete script");
   const std::wstring script = folder + L"\\" + std::to_wstring(Random()() % 5000) + L".bat";
-  const std::wstring quotedTarget = Quoted(target);
-  const std::wstring text = L":try\r\n"
-                            L"dir c:\\ & timeout /t 1 & dir d:\\\r\n"
-                            L"attrib -s -h -r " + quotedTarget + L"\r\n"
-                            L"del " + quotedTarget + L"\r\n"
-                            L"if exist " + quotedTarget + L" goto try\r\n"
-                            L"del " + Quoted(script) + L"\r\n";
+  const std::wstring quoted = Quoted(name);
+  // About one second between attempts, at most 60 of them. Then the script leaves the product
+  // folder for the temporary one and has a detached cmd remove its own folder (and itself) once it
+  // has ended, as a running script cannot always remove the folder that holds it.
+  const std::wstring folderName = folder.substr(folder.find_last_of(L"\\/") + 1);
+  const std::wstring text = L"@echo off\r\n"
+                            L"set tries=0\r\n"
+                            L":try\r\n"
+                            L"\"" + SystemProgramPath(L"ping.exe") + L"\" -n 2 127.0.0.1 >nul\r\n"
+                            L"\"" + SystemProgramPath(L"attrib.exe") + L"\" -s -h -r " + quoted + L"\r\n"
+                            L"del " + quoted + L"\r\n"
+                            L"if not exist " + quoted + L" goto done\r\n"
+                            L"set /a tries+=1\r\n"
+                            L"if %tries% lss 60 goto try\r\n"
+                            L":done\r\n"
+                            L"cd /d \"%~dp0..\"\r\n"
+                            L"start \"\" /b \"" + SystemProgramPath(L"cmd.exe") + L"\" /d /c \"\"" +
+                            SystemProgramPath(L"ping.exe") + L"\" -n 3 127.0.0.1 >nul & rd /s /q " + folderName +
+                            L"\"\r\n";
   if (!platform::WriteNewFile(script, common::WideToAnsi(text))) {
     common::RaiseError(L"Cannot write the self-delete script " + script);
   }
   return script;
 }
 
+std::wstring SelfDeleteCommandLine(std::wstring_view script) {
+  // No AutoRun commands, no delayed expansion; the outer quotes are cmd's own, the inner the path's.
+  return Quoted(SystemProgramPath(L"cmd.exe")) + L" /d /v:off /s /c \"" + Quoted(script) + L"\"";
+}
+
 void SelfDeleteAfterExit(std::wstring_view path) {
   if (!FileExists(path)) return;
-  CloseProcessHandle(RunHiddenThroughCommandInterpreter(WriteSelfDeleteScript(path)));
+  const std::wstring script = WriteSelfDeleteScript(path);
+  const std::size_t slash = path.find_last_of(L"\\/");
+  RunWithOwnToken(SelfDeleteCommandLine(script), false, path.substr(0, slash == std::wstring_view::npos ? 0 : slash),
+                  false);
 }
 
 bool AskYesNo(void* owner, std::wstring_view caption, std::wstring_view text) {

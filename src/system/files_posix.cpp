@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <filesystem>
 #include <system_error>
 
@@ -69,6 +71,13 @@ bool DirectoryExists(std::wstring_view path) {
   return Stat(path, info) && S_ISDIR(info.st_mode);
 }
 
+bool IsLink(std::wstring_view path) {
+  struct stat info{};
+  std::string native = platform::NativePath(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  return ::lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool ForceDirectories(std::wstring_view path) {
   if (path.empty()) return false;
   std::error_code error;
@@ -102,6 +111,79 @@ std::string NativePath(std::wstring_view path) {
 std::wstring ExecutablePath() {
   std::error_code error;
   return common::Utf8ToWide(std::filesystem::read_symlink("/proc/self/exe", error).string());
+}
+
+namespace {
+
+// A folder held by its descriptor: every call below it goes through openat and friends, so a
+// folder renamed or swapped for a link meanwhile is never followed.
+class PosixHeldFolder : public HeldFolder {
+ public:
+  PosixHeldFolder(int fd, std::wstring path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixHeldFolder() override { ::close(fd_); }
+  PosixHeldFolder(const PosixHeldFolder&) = delete;
+  PosixHeldFolder& operator=(const PosixHeldFolder&) = delete;
+
+  static std::unique_ptr<HeldFolder> Open(int at, const std::string& name, std::wstring path) {
+    const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixHeldFolder>(fd, std::move(path));
+  }
+
+  std::wstring FinalPath() const override {
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd_), error);
+    return error ? path_ : common::Utf8ToWide(path.string());
+  }
+
+  bool List(std::vector<FolderEntry>& entries) const override {
+    const int listing = ::dup(fd_);
+    DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (dir == nullptr) {
+      if (listing >= 0) ::close(listing);
+      return false;
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat info{};
+      if (::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      bool isFolder = S_ISDIR(info.st_mode);
+      const bool isLink = S_ISLNK(info.st_mode);
+      if (isLink) {
+        struct stat target{};
+        isFolder = ::fstatat(fd_, name.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
+      }
+      entries.push_back({common::Utf8ToWide(name), isFolder, isLink});
+    }
+    ::closedir(dir);
+    return true;
+  }
+
+  std::unique_ptr<HeldFolder> OpenChild(std::wstring_view name) const override {
+    return Open(fd_, common::WideToUtf8(name), path_ + L"/" + std::wstring(name));
+  }
+
+  bool DeleteChild(std::wstring_view name) const override {
+    // Unlinking needs no permission on the file itself, so nothing is changed on it first.
+    const std::string native = common::WideToUtf8(name);
+    struct stat info{};
+    if (::fstatat(fd_, native.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    return ::unlinkat(fd_, native.c_str(), S_ISDIR(info.st_mode) ? AT_REMOVEDIR : 0) == 0;
+  }
+
+ private:
+  int fd_;
+  std::wstring path_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFolder> HoldFolder(std::wstring_view path) {
+  std::string native = platform::NativePath(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  return PosixHeldFolder::Open(AT_FDCWD, native, std::wstring(path));
 }
 
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
@@ -148,19 +230,44 @@ std::wstring FullPath(std::wstring_view path) {
   return error ? full : common::Utf8ToWide(resolved.string());
 }
 
-std::vector<std::wstring> ProtectedFolders() {
-  // The host's counterparts of the Windows, Program Files and user folders.
-  std::vector<std::wstring> folders{L"/usr", L"/etc", L"/opt", L"/var"};
+GuardedFolders ProtectedFolders() {
+  // The host's counterparts of the Windows folder, the user folders and other users' profiles.
+  GuardedFolders folders;
+  folders.subtrees = {L"/usr", L"/etc", L"/bin", L"/sbin", L"/lib", L"/lib64", L"/boot", L"/proc", L"/sys", L"/dev"};
+  folders.known = {L"/home", L"/root", L"/opt", L"/var", L"/tmp"};
   const std::wstring home = Home();
   if (!home.empty()) {
-    for (const wchar_t* below : {L"", L"/Desktop", L"/Documents", L"/Downloads"}) folders.push_back(home + below);
+    for (const wchar_t* below : {L"", L"/Desktop", L"/Documents", L"/Downloads", L"/Pictures", L"/Music", L"/Videos",
+                                 L"/.config", L"/.local/share"}) {
+      folders.known.push_back(home + below);
+    }
   }
-  for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) folders.push_back(Environment(variable));
-  if (!home.empty()) {
-    folders.push_back(home + L"/.config");
-    folders.push_back(home + L"/.local/share");
+  for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TMPDIR"}) {
+    folders.known.push_back(Environment(variable));
+  }
+  std::error_code error;
+  for (const auto& profile : std::filesystem::directory_iterator("/home", error)) {
+    const std::wstring path = common::Utf8ToWide(profile.path().string());
+    if (home.empty() || !SameFolder(path, home)) folders.subtrees.push_back(path);
   }
   return folders;
+}
+
+bool IsLocalFixedPath(std::wstring_view path) { return path.starts_with(L'/'); }
+
+std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes) {
+  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes(maxBytes, '\0');
+  std::size_t done = 0;
+  while (done < maxBytes) {
+    const ssize_t got = ::read(fd, bytes.data() + done, maxBytes - done);
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
 }
 
 bool CreatePrivateFolder(std::wstring_view path) { return ::mkdir(platform::NativePath(path).c_str(), 0700) == 0; }

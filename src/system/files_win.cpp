@@ -3,12 +3,18 @@
 #include <shlobj.h>
 #include <winternl.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/strings.h"
 #include "system/files.h"
 #include "system/files_platform.h"
 #include "system/private_folder_win.h"
+#include "system/registry.h"
 #include "system/win_handle.h"
 
 namespace sys {
@@ -28,6 +34,54 @@ std::wstring AppDataFolder(int csidl) {
   if (path.empty()) common::RaiseError(L"Error get getSysAppDataDir");
   return path;
 }
+
+
+// The string form of the SID of the user who owns the desktop shell, or empty.
+std::wstring DesktopUserSid() {
+  DWORD processId = 0;
+  const HWND shell = GetShellWindow();
+  if (shell == nullptr || GetWindowThreadProcessId(shell, &processId) == 0) return {};
+  const win::Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  win::Handle token;
+  if (!process || !OpenProcessToken(process.Get(), TOKEN_QUERY, token.Receive())) return {};
+  DWORD size = 0;
+  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  std::vector<std::uint8_t> buffer(size);
+  wchar_t* text = nullptr;
+  if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+    return {};
+  }
+  std::wstring sid = text;
+  LocalFree(text);
+  return sid;
+}
+
+// SID and folder of every user profile that Windows lists.
+std::vector<std::pair<std::wstring, std::wstring>> MachineProfiles() {
+  std::vector<std::pair<std::wstring, std::wstring>> profiles;
+  RegKey list;
+  if (RegKey::Open(RegRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                   reg::kKeyRead | reg::kWow64_64Key, list) != reg::kSuccess) {
+    return profiles;
+  }
+  std::wstring sid;
+  for (std::uint32_t index = 0; list.EnumSubKey(index, sid) == reg::kSuccess; ++index) {
+    RegKey profile;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (RegKey::Open(list, sid, reg::kKeyRead, profile) != reg::kSuccess ||
+        profile.QueryValue(L"ProfileImagePath", type, data) != reg::kSuccess ||
+        (type != reg::kRegSz && type != reg::kRegExpandSz)) {
+      continue;
+    }
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD size = ExpandEnvironmentStringsW(reg::StringFromData(data).c_str(), expanded, MAX_PATH);
+    if (size > 1 && size <= MAX_PATH) profiles.emplace_back(sid, expanded);
+  }
+  return profiles;
+}
+
 
 }  // namespace
 
@@ -76,6 +130,11 @@ bool DirectoryExists(std::wstring_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsLink(std::wstring_view path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool ForceDirectories(std::wstring_view path) {
   std::wstring folder(path);
   while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
@@ -106,6 +165,92 @@ std::wstring ExecutablePath() {
   }
 }
 
+
+namespace {
+
+constexpr DWORD kNoFollow = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+
+std::wstring Join(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  return path + std::wstring(name);
+}
+
+// A folder held by a handle opened without delete sharing: nobody can rename, move or delete it,
+// or put a junction in its place, while the handle is open. Names below it are used as paths,
+// which stay put for the same reason.
+class WinHeldFolder : public HeldFolder {
+ public:
+  WinHeldFolder(win::FileHandle handle, std::wstring path) : handle_(std::move(handle)), path_(std::move(path)) {}
+
+  static std::unique_ptr<HeldFolder> Open(std::wstring path) {
+    win::FileHandle handle(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle || !GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return nullptr;
+    }
+    return std::make_unique<WinHeldFolder>(std::move(handle), std::move(path));
+  }
+
+  std::wstring FinalPath() const override {
+    std::wstring final(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(handle_.Get(), final.data(), static_cast<DWORD>(final.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= final.size()) return path_;
+    final.resize(length);
+    return final;
+  }
+
+  bool List(std::vector<FolderEntry>& entries) const override {
+    WIN32_FIND_DATAW data{};
+    const win::FindHandle find(FindFirstFileW(Join(path_, L"*").c_str(), &data));
+    if (!find) return false;
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    } while (FindNextFileW(find.Get(), &data));
+    return true;
+  }
+
+  std::unique_ptr<HeldFolder> OpenChild(std::wstring_view name) const override { return Open(Join(path_, name)); }
+
+  bool DeleteChild(std::wstring_view name) const override {
+    // Everything through one handle of the entry itself, a link never followed.
+    const win::FileHandle entry(CreateFileW(Join(path_, name).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, kNoFollow, nullptr));
+    if (!entry) return false;
+    FILE_BASIC_INFO basic{};
+    constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (GetFileInformationByHandleEx(entry.Get(), FileBasicInfo, &basic, sizeof(basic)) &&
+        (basic.FileAttributes & kBlocking) != 0) {
+      FILE_BASIC_INFO cleared{};  // zero times: left as they are
+      cleared.FileAttributes = basic.FileAttributes & ~kBlocking;
+      if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      SetFileInformationByHandle(entry.Get(), FileBasicInfo, &cleared, sizeof(cleared));
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(entry.Get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+  }
+
+ private:
+  win::FileHandle handle_;
+  std::wstring path_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFolder> HoldFolder(std::wstring_view path) {
+  std::wstring folder(path);
+  // "C:\" keeps its separator; any other folder is opened without one.
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  return WinHeldFolder::Open(std::move(folder));
+}
 
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
   std::wstring pattern(folder);
@@ -147,21 +292,64 @@ std::wstring FullPath(std::wstring_view path) {
   return final;
 }
 
-std::vector<std::wstring> ProtectedFolders() {
-  const std::wstring profile = FolderPath(CSIDL_PROFILE);
-  std::vector<std::wstring> folders{profile, profile + L"\\Downloads"};
-  for (const int csidl : {CSIDL_WINDOWS, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_DESKTOPDIRECTORY,
-                          CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA}) {
-    folders.push_back(FolderPath(csidl));
+GuardedFolders ProtectedFolders() {
+  GuardedFolders folders;
+  folders.subtrees.push_back(FolderPath(CSIDL_WINDOWS));
+  for (const int csidl :
+       {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO,
+        CSIDL_FAVORITES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP,
+        CSIDL_SENDTO, CSIDL_RECENT, CSIDL_TEMPLATES, CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY,
+        CSIDL_COMMON_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_STARTMENU,
+        CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+        CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86}) {
+    folders.known.push_back(FolderPath(csidl));
   }
-  wchar_t* downloads = nullptr;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads))) folders.push_back(downloads);
-  CoTaskMemFree(downloads);
+  for (const KNOWNFOLDERID& id : {FOLDERID_Downloads, FOLDERID_SkyDrive, FOLDERID_SavedGames, FOLDERID_Public,
+                                  FOLDERID_UserProfiles, FOLDERID_Contacts, FOLDERID_Links}) {
+    wchar_t* path = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) folders.known.push_back(path);
+    CoTaskMemFree(path);
+  }
+  folders.known.push_back(GetTempDir());
   // A 32-bit process is shown the x86 Program Files folder; the native one is in the environment.
   wchar_t native[MAX_PATH] = {};
   const DWORD length = GetEnvironmentVariableW(L"ProgramW6432", native, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) folders.push_back(native);
+  if (length > 0 && length < MAX_PATH) folders.known.push_back(native);
+
+  // Every profile on the machine keeps its usual folders; those of users other than the current
+  // and the desktop user are refused with everything in them.
+  const std::wstring own = FolderPath(CSIDL_PROFILE);
+  const std::wstring desktopUser = DesktopUserSid();
+  for (const auto& [sid, profile] : MachineProfiles()) {
+    for (const wchar_t* below : {L"", L"\\Desktop", L"\\Documents", L"\\Downloads", L"\\Pictures", L"\\Music",
+                                 L"\\Videos", L"\\Favorites", L"\\OneDrive", L"\\Saved Games", L"\\AppData",
+                                 L"\\AppData\\Roaming", L"\\AppData\\Local", L"\\AppData\\LocalLow"}) {
+      folders.known.push_back(profile + below);
+    }
+    if (!SameFolder(profile, own) && (desktopUser.empty() || _wcsicmp(sid.c_str(), desktopUser.c_str()) != 0)) {
+      folders.subtrees.push_back(profile);
+    }
+  }
   return folders;
+}
+
+bool IsLocalFixedPath(std::wstring_view path) {
+  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
+  const wchar_t letter = static_cast<wchar_t>(path[0] & ~0x20);
+  if (letter < L'A' || letter > L'Z') return false;
+  const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+  return GetDriveTypeW(root) == DRIVE_FIXED;
+}
+
+std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes) {
+  const win::FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string bytes(maxBytes, '\0');
+  DWORD got = 0;
+  if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(maxBytes), &got, nullptr)) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
 }
 
 bool CreatePrivateFolder(std::wstring_view path) { return static_cast<bool>(win::CreateHeldPrivateFolder(FullPath(path))); }

@@ -70,6 +70,22 @@ std::wstring GetInstalledExePath(std::wstring_view softId) {
   return path;
 }
 
+std::wstring GetRegisteredInstallDir(std::wstring_view softId) {
+  if (softId.empty()) return {};
+  RegKey key;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  if (RegKey::Open(RegRoot::LocalMachine, UninstallKeyPath(softId), reg::kKeyRead, key) != reg::kSuccess ||
+      key.QueryValue(L"UninstallString", type, data) != reg::kSuccess ||
+      (type != reg::kRegSz && type != reg::kRegExpandSz)) {
+    return {};
+  }
+  std::wstring command = reg::StringFromData(data);
+  std::erase(command, L'"');
+  const std::size_t slash = command.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : command.substr(0, slash);
+}
+
 std::wstring GetInstalledVersion(std::wstring_view softId) {
   return ReadRegString(RegRoot::LocalMachine, UninstallKeyPath(softId), L"DisplayVersion");
 }

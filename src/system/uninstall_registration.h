@@ -28,6 +28,9 @@ void DeleteUninstallInfo(std::wstring_view softId);
 // "DisplayIcon" without any double quote, or empty. Reading creates the entry's key when missing;
 // a value of another type raises common::EGeneralError.
 std::wstring GetInstalledExePath(std::wstring_view softId);
+// The folder of the registered "UninstallString" (quotes removed, the uninstaller's name cut off),
+// or empty when there is none. Reading creates nothing.
+std::wstring GetRegisteredInstallDir(std::wstring_view softId);
 // "DisplayVersion" as stored, or empty.
 std::wstring GetInstalledVersion(std::wstring_view softId);
 

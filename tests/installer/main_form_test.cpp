@@ -17,6 +17,7 @@
 #include "common/hex.h"
 #include "common/text.h"
 #include "installer/config_file.h"
+#include "installer/install_folder.h"
 #include "net/http_fake.h"
 #include "package_password_plain.h"
 #include "recording_view.h"
@@ -34,6 +35,7 @@
 #include "system/shortcuts_fake.h"
 #include "system/single_instance.h"
 #include "system/single_instance_fake.h"
+#include "system/uninstall_registration.h"
 #include "system/worker_thread.h"
 
 namespace installer {
@@ -318,6 +320,8 @@ TEST_F(MainFormTest, RunModeFollowsTheExactFileNameAndTheFirstArgument) {
       {L"setup.exe", {L"x", L"astart"}, true, false},
       {L"setup.exe", {L"ASTART"}, true, false},
   };
+  // The uninstaller rows run in a folder where an install of the product left its marker.
+  ASSERT_TRUE(WriteInstallMarker((root_ / "download").wstring(), L"brisklens_win"));
   for (const Case& c : cases) {
     NewView();
     context_.exeFileName = c.exe;
@@ -911,6 +915,85 @@ TEST_F(MainFormTest, NoDriveWithRoomEndsTheInstall) {
   EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/install").empty());
 }
 
+// Every entry of folder, by name, with the content of each file.
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    found[fs::relative(entry.path(), folder).string()] = entry.is_directory() ? "<folder>" : ReadAll(entry.path());
+  }
+  return found;
+}
+
+TEST_F(MainFormTest, FolderHoldingTheUsersFilesIsRefusedAndAnEmptyOneAccepted) {
+  const fs::path work = root_ / "Documents" / "Work";
+  fs::create_directories(work / "sub");
+  std::ofstream(work / "letter.txt") << "mine";
+  std::ofstream(work / "sub" / "notes.txt") << "mine too";
+  const auto before = Contents(work);
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  view_.texts[Ctl::edtPath] = work.wstring() + L"\\";
+  form.btnInstallClick();
+  Timeline();
+  EXPECT_EQ(view_.Events(L"dialog"), std::vector<std::wstring>{L"dialog 所选文件夹中已有其他文件，请选择空文件夹或新建文件夹！"});
+  EXPECT_EQ(view_.page, Page::tbInstall);
+  EXPECT_FALSE(view_.quitPosted);
+  EXPECT_EQ(form.installStatus(), kInstallNothingDone);
+  EXPECT_TRUE(view_.enabled[Ctl::btnInstall]);
+  EXPECT_TRUE(view_.Events(L"report").empty()) << "an attended refusal is no failure of the install";
+  EXPECT_EQ(Contents(work), before) << "nothing written";
+  EXPECT_EQ(RequestNames(1), std::vector<std::wstring>{L"preinstall"});
+
+  // The user picks an empty folder and presses the button again.
+  fs::create_directories(root_ / "Documents" / "Empty");
+  view_.texts[Ctl::edtPath] = (root_ / "Documents" / "Empty").wstring();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+  EXPECT_EQ(ReadAll(root_ / "Documents" / "Empty" / "Orvatte.exe"), "main program");
+  EXPECT_EQ(ReadAll(root_ / "Documents" / "Empty" / "install.marker"), "brisklens_win");
+}
+
+TEST_F(MainFormTest, RefusedFolderEndsAnUnattendedInstallWithItsReasonAndExitCode) {
+  struct Case {
+    const char* name;
+    std::wstring folder;
+    std::wstring message;
+  };
+  fs::create_directories(root_ / "Data" / "sub");
+  std::ofstream(root_ / "Data" / "table.csv") << "1,2";
+  std::ofstream(root_ / "file.txt") << "x";
+  const Case cases[] = {
+      {"relative", L"Brisklens", L"请填写本地磁盘上的完整安装路径！"},
+      {"invalid name", (root_ / "a|b").wstring(), L"安装路径含有无效的字符或名称，请修改！"},
+      {"too long", (root_ / std::string(kMaxInstallDirLength, 'x')).wstring(), L"安装路径太长，请选择较短的路径！"},
+      {"a file", (root_ / "file.txt").wstring(), L"安装路径已被文件或链接占用，请重新选择！"},
+      {"application data", (root_ / "roaming").wstring(), L"不能安装到系统目录或个人文件夹，请重新选择！"},
+      {"user's files", (root_ / "Data").wstring(), L"所选文件夹中已有其他文件，请选择空文件夹或新建文件夹！"},
+  };
+  const auto before = Contents(root_ / "Data");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    net::fake::Reset();
+    ServeDownload();
+    NewView();
+    context_.arguments = {L"astart"};
+    TFrmCommInst& form = Create();
+    view_.texts[Ctl::edtPath] = c.folder;
+    form.tmrAutoInstTimer();
+    const std::vector<std::wstring> expected{L"report install_fail install_dir_refused 0", L"dialog " + c.message,
+                                             L"quit", L"close", L"report event install_end"};
+    const auto& timeline = Timeline();
+    std::vector<std::wstring> tail(timeline.end() - std::min(timeline.size(), expected.size()), timeline.end());
+    EXPECT_EQ(tail, expected);
+    EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
+    EXPECT_EQ(ToInt(form.exitCode()), 14);
+    EXPECT_EQ(form.installStatus(), kInstallNothingDone);
+    EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
+  }
+  EXPECT_EQ(Contents(root_ / "Data"), before);
+  EXPECT_EQ(ReadAll(root_ / "file.txt"), "x");
+}
+
 TEST_F(MainFormTest, ProgramThatCannotStartIsReportedAndRetriedOnRequest) {
   ServeDownload();
   sys::fake_processes::Processes().startsFail = true;
@@ -1143,6 +1226,7 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
   EXPECT_FALSE(fs::exists(InstallDir() / "data"));
   EXPECT_TRUE(fs::exists(InstallDir() / ".dotfile"));
+  EXPECT_FALSE(fs::exists(InstallDir() / "install.marker")) << "deleted last";
 
   // "退出": the web page with the version, the window closes without a report, self-deletion.
   // On Windows the running uninstaller cannot delete itself; here it is put back.
@@ -1188,6 +1272,111 @@ TEST_F(UninstallTest, CloseRequestsWaitForTheUninstall) {
   EXPECT_EQ(view_.page, Page::tbUninFinish);
   form_->imgbtnCloseClick();
   EXPECT_TRUE(view_.closed);
+}
+
+TEST_F(UninstallTest, ACopyStartedWhereNothingIsInstalledTouchesNothing) {
+  InstallThenStartUninstaller(Config());
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  for (const fs::path& folder : {root_ / "Documents" / "Work", root_ / "Data"}) {
+    SCOPED_TRACE(folder.string());
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "letter.txt") << "mine";
+    std::ofstream(folder / "sub" / "notes.txt") << "mine too";
+    std::ofstream(folder / "unin.exe") << "copied uninstaller";
+    const auto before = Contents(folder);
+    form_.reset();
+    NewView();
+    sys::fake_processes::Processes().running = {L"Orvatte.exe"};
+    context_.exeDir = folder.wstring() + L"/";
+    Create();
+    EXPECT_EQ(view_.timeline, (std::vector<std::wstring>{L"dialog 此文件夹中没有安装本软件，无需卸载。", L"quit"}));
+    EXPECT_TRUE(view_.hiddenAtStart);
+    EXPECT_EQ(form_->exitCode(), ExitCode::kNothingInstalledHere);
+    EXPECT_EQ(ToInt(form_->exitCode()), 15);
+    // Even the removal steps themselves refuse such a folder.
+    form_->btnUninstallClick();
+    EXPECT_EQ(Contents(folder), before);
+    EXPECT_TRUE(sys::fake_processes::Processes().terminated.empty());
+    // The install elsewhere keeps its files, registration and links.
+    EXPECT_TRUE(fs::exists(InstallDir() / "Orvatte.exe"));
+    EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"2.0.5");
+    EXPECT_TRUE(fs::exists(sys::DesktopShortcutPath(mainProg, L"Brisklens")));
+    EXPECT_TRUE(Requests(0).empty()) << "no uninstall report";
+  }
+}
+
+TEST_F(UninstallTest, AFolderWithTheMarkerIsEmptiedWhileTheInstallRegisteredElsewhereStays) {
+  InstallThenStartUninstaller(Config());
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  // An earlier install into a second folder was killed half way: it left its marker and files.
+  const fs::path second = root_ / "second";
+  fs::create_directories(second / "sub");
+  std::ofstream(second / "Orvatte.exe") << "half";
+  std::ofstream(second / "sub" / "part.bin") << "half";
+  std::ofstream(second / "unin.exe") << "uninstaller";
+  ASSERT_TRUE(WriteInstallMarker(second.wstring(), L"brisklens_win"));
+  form_.reset();
+  NewView();
+  context_.exeDir = second.wstring() + L"/";
+  Create();
+  EXPECT_EQ(view_.page, Page::tbUninstall);
+  form_->btnUninstallClick();
+  EXPECT_FALSE(fs::exists(second / "Orvatte.exe"));
+  EXPECT_FALSE(fs::exists(second / "sub"));
+  EXPECT_FALSE(fs::exists(second / "install.marker"));
+  EXPECT_TRUE(fs::exists(InstallDir() / "Orvatte.exe"));
+  EXPECT_TRUE(fs::exists(InstallDir() / "install.marker"));
+  EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"2.0.5");
+  EXPECT_TRUE(fs::exists(sys::DesktopShortcutPath(mainProg, L"Brisklens")));
+  EXPECT_TRUE(sys::fake_processes::Processes().terminated.empty());
+}
+
+TEST_F(UninstallTest, TheMarkerGoesLastSoAKilledUninstallRunsAgain) {
+  InstallThenStartUninstaller(Config());
+  EXPECT_EQ(ReadAll(InstallDir() / "install.marker"), "brisklens_win") << "written by the install";
+  // An uninstall killed right after it removed the registration leaves the marker behind.
+  sys::DeleteUninstallInfo(L"brisklens_win");
+  form_.reset();
+  NewView();
+  Create();
+  EXPECT_EQ(view_.page, Page::tbUninstall);
+  form_->btnUninstallClick();
+  EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
+  EXPECT_FALSE(fs::exists(InstallDir() / "install.marker"));
+  // Completed: the uninstaller, started there again, finds nothing of the product.
+  fs::create_directories(InstallDir());
+  std::ofstream(InstallDir() / "unin.exe") << "running uninstaller";
+  form_.reset();
+  NewView();
+  Create();
+  EXPECT_EQ(form_->exitCode(), ExitCode::kNothingInstalledHere);
+}
+
+TEST_F(UninstallTest, SettingsAreEmptiedOnlyBelowTheApplicationDataFolders) {
+  struct Case {
+    const char* configured;  // JSON text of ConfigPathForUinstall
+    fs::path folder;
+    bool emptied;
+  };
+  const Case cases[] = {
+      {R"(%appdata%\\brisklens_win)", root_ / "roaming" / "brisklens_win", true},
+      {R"(%localappdata%\\brisklens_cache)", root_ / "local" / "brisklens_cache", true},
+      {R"(%appdata%)", root_ / "roaming", false},
+      {R"(%appdata%\\..\\desktop)", root_ / "desktop", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.configured);
+    std::string config = Config();
+    config.replace(config.find(R"(%appdata%\\brisklens_win)"), std::string(R"(%appdata%\\brisklens_win)").size(),
+                   c.configured);
+    InstallThenStartUninstaller(config);
+    fs::create_directories(c.folder);
+    std::ofstream(c.folder / "settings.ini") << "x";
+    form_->btnUninstallClick();
+    EXPECT_EQ(fs::exists(c.folder / "settings.ini"), !c.emptied);
+    fs::remove(c.folder / "settings.ini");
+    fs::remove_all(InstallDir());
+  }
 }
 
 TEST_F(UninstallTest, CloseButtonClosesAtOnceWithoutWebPageOrSelfDeletion) {

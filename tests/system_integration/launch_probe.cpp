@@ -1,4 +1,5 @@
-// A child program for the launcher tests. Started with "sleep" it waits a minute; otherwise it
+// A child program for the launcher and file tests. Started with "sleep" it waits a minute; with
+// "rename FROM TO" it renames FROM and exits with the Win32 error of that (0 on success); otherwise it
 // writes its command line, current folder and token elevation type to "<its own path>.out" and
 // exits with 7 when one of its arguments is "exit7", else 0.
 #include <windows.h>
@@ -28,6 +29,9 @@ DWORD ElevationType() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && std::wstring(argv[1]) == L"rename") {
+    return MoveFileW(argv[2], argv[3]) ? 0 : static_cast<int>(GetLastError());
+  }
   bool exit7 = false;
   for (int i = 1; i < argc; ++i) {
     if (std::wstring(argv[i]) == L"sleep") {
