@@ -1,6 +1,8 @@
 #include "zip/unzip_package.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "common/text.h"
@@ -102,9 +104,19 @@ class PackageWriter {
     return path;
   }
 
-  bool MakeFolders(const std::vector<std::wstring>& segments, std::size_t count) const {
-    for (std::size_t i = 1; i <= count; ++i) {
-      if (!MakeZipFolder(Join(segments, i))) return false;
+  // The destination and the entry's folders, each created when missing and held from then until
+  // the extraction ends, so that none can be swapped for a link while files go into it.
+  bool MakeFolders(const std::vector<std::wstring>& segments, std::size_t count) {
+    for (std::size_t i = 0; i <= count; ++i) {
+      const std::wstring path = Join(segments, i);
+      const auto held = held_.find(path);
+      if (held != held_.end()) {
+        if (!held->second.StillInPlace()) return false;
+        continue;
+      }
+      ZipHeldFolder folder;
+      if (!folder.Hold(path)) return false;
+      held_.emplace(path, std::move(folder));
     }
     return true;
   }
@@ -113,6 +125,7 @@ class PackageWriter {
   std::wstring destDir_;
   std::string_view password_;
   ProgressMeter& meter_;
+  std::map<std::wstring, ZipHeldFolder> held_;
 };
 
 // Opens the archive and hands each entry to handle (which returns its outcome), keeping the
@@ -164,8 +177,10 @@ PackageExtraction WithArchiveFile(const std::wstring& zipFile, Action action) {
 PackageExtraction ExtractPackage(ZipInput& archive, const std::wstring& destDir, std::string_view password,
                                  const ZipPercentCallback& onTotalPercentDone, const PackageEntryCallback& onEntry,
                                  const ZipStepCallback& betweenBlocks) {
+  std::unique_ptr<PackageWriter> writer;  // one for the whole archive: it holds the folders
   return ForEachEntry(archive, onTotalPercentDone, onEntry, betweenBlocks, [&](ZipReader& reader, const ZipEntry& entry, ProgressMeter& meter) {
-    return PackageWriter(reader, destDir, password, meter).Write(entry);
+    if (!writer) writer = std::make_unique<PackageWriter>(reader, destDir, password, meter);
+    return writer->Write(entry);
   });
 }
 

@@ -65,7 +65,28 @@ enum class ZipTargetState { Missing, Writable, ReadOnly, Folder };
 // whoever runs the program, as the read-only attribute stops administrators on Windows.
 ZipTargetState ProbeZipTarget(const std::wstring& path);
 
-// Creates one folder; true when it exists afterwards (also when it existed before).
-bool MakeZipFolder(const std::wstring& path);
+// A folder of the destination, held open while entries are written into it. On Windows it is held
+// without delete sharing, so that nobody can rename it or put a junction in its place until the
+// extraction ends; the host cannot pin a folder so, and checks instead that the held folder still
+// stands at its path before each use. A link is never held.
+class ZipHeldFolder {
+ public:
+  ZipHeldFolder();
+  ~ZipHeldFolder();
+  ZipHeldFolder(ZipHeldFolder&&) noexcept;
+  ZipHeldFolder& operator=(ZipHeldFolder&&) noexcept;
+  ZipHeldFolder(const ZipHeldFolder&) = delete;
+  ZipHeldFolder& operator=(const ZipHeldFolder&) = delete;
+
+  // Creates the folder when missing and holds it; false when a link, a file or nothing usable
+  // stands there.
+  bool Hold(const std::wstring& path);
+  // Whether the folder held is still the one at its path.
+  bool StillInPlace() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace zip

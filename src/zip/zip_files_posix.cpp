@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "common/text.h"
@@ -140,12 +141,29 @@ ZipTargetState ProbeZipTarget(const std::wstring& path) {
   return (st.st_mode & 0222) == 0 ? ZipTargetState::ReadOnly : ZipTargetState::Writable;
 }
 
-bool MakeZipFolder(const std::wstring& path) {
-  const std::string native = Native(path);
-  if (mkdir(native.c_str(), 0777) == 0) return true;
-  struct stat st {};
+struct ZipHeldFolder::Impl {
+  Fd folder;
+  std::string path;
+};
+
+ZipHeldFolder::ZipHeldFolder() : impl_(std::make_unique<Impl>()) {}
+ZipHeldFolder::~ZipHeldFolder() = default;
+ZipHeldFolder::ZipHeldFolder(ZipHeldFolder&&) noexcept = default;
+ZipHeldFolder& ZipHeldFolder::operator=(ZipHeldFolder&&) noexcept = default;
+
+bool ZipHeldFolder::Hold(const std::wstring& path) {
+  impl_->path = Native(path);
+  if (mkdir(impl_->path.c_str(), 0777) != 0 && errno != EEXIST) return false;
   // A link is not followed: entries go into real folders below the destination only.
-  return errno == EEXIST && lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  impl_->folder.Attach(open(impl_->path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  return impl_->folder.get() >= 0;
+}
+
+bool ZipHeldFolder::StillInPlace() const {
+  struct stat held {};
+  struct stat now {};
+  return impl_->folder.get() >= 0 && fstat(impl_->folder.get(), &held) == 0 &&
+         lstat(impl_->path.c_str(), &now) == 0 && held.st_dev == now.st_dev && held.st_ino == now.st_ino;
 }
 
 }  // namespace zip

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "zip/zip_files.h"
@@ -156,12 +157,32 @@ ZipTargetState ProbeZipTarget(const std::wstring& path) {
   return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? ZipTargetState::ReadOnly : ZipTargetState::Writable;
 }
 
-bool MakeZipFolder(const std::wstring& path) {
-  if (CreateDirectoryW(path.c_str(), nullptr)) return true;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  // A reparse point (junction, link) is not entered: entries go into real folders only.
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+struct ZipHeldFolder::Impl {
+  Handle folder;
+};
+
+ZipHeldFolder::ZipHeldFolder() : impl_(std::make_unique<Impl>()) {}
+ZipHeldFolder::~ZipHeldFolder() = default;
+ZipHeldFolder::ZipHeldFolder(ZipHeldFolder&&) noexcept = default;
+ZipHeldFolder& ZipHeldFolder::operator=(ZipHeldFolder&&) noexcept = default;
+
+bool ZipHeldFolder::Hold(const std::wstring& path) {
+  CreateDirectoryW(path.c_str(), nullptr);
+  // Opened on the folder itself, never through a junction or link, and without delete sharing.
+  impl_->folder.Attach(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!impl_->folder.valid() || !GetFileInformationByHandle(impl_->folder.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    impl_->folder.Reset();
+    return false;
+  }
+  return true;
 }
+
+// Held without delete sharing, the folder cannot have left its path.
+bool ZipHeldFolder::StillInPlace() const { return impl_->folder.valid(); }
 
 }  // namespace zip

@@ -38,7 +38,7 @@ MINIMAL_NAME = "Minimal.exe"
 # Exit codes of the installer (src/installer/exit_codes.h).
 EXIT = {"installed": 0, "cancelled": 1, "config_empty": 2, "opened_installed": 4, "create_res_file": 6,
         "get_soft_download_info": 7, "url_empty": 8, "download_zip_fail": 9, "unzip_failed": 11, "uninstalled": 12,
-        "already_running": 16}
+        "install_dir_refused": 14, "nothing_installed_here": 15, "already_running": 16}
 
 # Centres of controls in the 620-pixel-wide main window.
 BTN_INSTALL = (313, 330)
@@ -47,8 +47,10 @@ BTN_UNINSTALL = (303, 326)
 BTN_UNIN_EXIT = (288, 324)
 CLOSE = (600, 14)
 TOGGLE = (540, 385)
+EDIT_PATH = (266, 453)  # the folder field, once the custom-install row is open
 # The skinned message dialog's "确定", the dialog centred on the 1024 x 768 screen.
 MSG_OK = ("519", "451")
+MSG_TITLE = (600, 300)  # a point of its title bar, over the main window's header
 CONFIRM_NO = ("655", "450")  # "否" of the skinned confirmation
 OPEN_INSTALLED = ("523", "450")  # "打开软件" of the already-installed question
 REINSTALL = ("654", "451")  # "重新安装软件" of the already-installed question
@@ -677,6 +679,7 @@ def uninstall(run: Run, close_instead=False):
     check(not (run.prefix.start_menu_programs / "Brisklens").exists(), "start-menu folder removed")
     check((run.install_dir() / ".orvatte-profile").is_file(), "dot entry kept")
     check(not (run.install_dir() / "Orvatte.exe").exists(), "installed files removed")
+    check(not (run.install_dir() / "install.marker").exists(), "marker deleted last")
 
 
 def maker_second_product(run: Run):
@@ -759,22 +762,134 @@ def uninstall_close(run: Run):
     uninstall(run, close_instead=True)
 
 
+def tree(folder: Path) -> dict[str, bytes]:
+    """Every entry below folder with the content of each file."""
+    return {str(p.relative_to(folder)): (b"<folder>" if p.is_dir() else p.read_bytes()) for p in sorted(folder.rglob("*"))}
+
+
+def users_folder(folder: Path) -> dict[str, bytes]:
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "letter.txt").write_text("mine", encoding="utf-8")
+    (folder / "notes").mkdir(exist_ok=True)
+    (folder / "notes/a.txt").write_text("mine too", encoding="utf-8")
+    return tree(folder)
+
+
 def safety(run: Run):
+    """unin.exe copied into folders of the user's, where the product was never installed: it
+    says so and ends, every file survives, and the install elsewhere keeps everything."""
     install_then(run)
-    desktop = run.prefix.desktop
-    (desktop / "holiday.txt").write_text("mine")
-    (desktop / "notes").mkdir()
-    (desktop / "notes/a.txt").write_text("mine too")
-    unin = desktop / "unin.exe"
-    shutil.copy(run.install_dir() / "unin.exe", unin)
-    proc = run.prefix.start(unin)
+    for folder in (run.prefix.desktop, run.prefix.user_home / "Documents/Work", run.prefix.unix("C:\\Data")):
+        users_folder(folder)
+        unin = folder / "unin.exe"
+        shutil.copy(run.install_dir() / "unin.exe", unin)
+        before = tree(folder)
+        proc = run.prefix.start(unin)
+        time.sleep(5)
+        run.shot("nothing-installed-" + folder.name)
+        code = confirm_message_until_exit(run, proc)
+        check(code == EXIT["nothing_installed_here"], f"exit code {code} = nothing installed in {folder.name}")
+        check(tree(folder) == before, f"every file in {folder.name} survives")
+    check((run.install_dir() / "Orvatte.exe").is_file(), "the registered install keeps its files")
+    check((run.install_dir() / "install.marker").is_file(), "and its marker")
+    check((run.prefix.desktop / "Brisklens.lnk").is_file(), "and its desktop link")
+    check(run.hklm().key(UNINSTALL_KEY) is not None, "and its uninstall entry")
+    check(not any(r.startswith("/api/report/uninstall") for r in run.reports()), "no uninstall report")
+
+
+def type_folder(run: Run, wid: str, folder: str):
+    """Replaces the text of the folder field (the custom-install row is open)."""
+    run.prefix.click(wid, *EDIT_PATH)
+    run.prefix.xdotool("key", "End")
+    run.prefix.xdotool("key", "--repeat", "120", "--delay", "5", "BackSpace")
+    run.prefix.xdotool("type", "--delay", "60", folder)
+    time.sleep(0.5)
+
+
+def install_dir_refused(run: Run):
+    """A typed folder that holds the user's files is refused with the message and nothing is
+    written; an empty one is then accepted."""
+    data = run.prefix.unix("C:\\Data")
+    before = users_folder(data)
+    run.prefix.unix("C:\\Empty").mkdir()
+    exe = run.place_installer(PLAIN_NAME)
+    proc = run.prefix.start(exe)
     wid = run.window()
-    run.prefix.click(wid, *BTN_UNINSTALL)
+    run.prefix.click(wid, *TOGGLE)
+    time.sleep(1.5)
+    type_folder(run, wid, "C:\\Data")
+    run.shot("typed-folder")
+    # The message dialog's grey title bar covers a point of the blue header: seen there, the
+    # dialog came; gone, it closed.
+    page = run.prefix.pixel(run.shot("before-install"), *MSG_TITLE)
+    run.prefix.click(wid, *BTN_INSTALL)
+    check(wait_for(lambda: run.prefix.pixel(run.shot("refused"), *MSG_TITLE) != page, 60), "a message dialog tells why")
+
+    def confirm():  # Wine may take a moment before the dialog takes input
+        run.prefix.click_screen(*MSG_OK)
+        time.sleep(2)
+        return run.prefix.pixel(run.shot("confirmed"), *MSG_TITLE) == page
+    check(wait_for(confirm, 60), "the message is confirmed")
+    check(proc.poll() is None, "the installer stays open")
+    run.shot("install-page-again")
+    check(tree(data) == before, "nothing written into the user's folder")
+    check(not any(r.startswith("/api/report/install") or r.startswith("/api/config/soft_down") for r in run.reports()),
+          f"no install begun: {run.reports()}")
+    type_folder(run, wid, "C:\\Empty")
+    run.prefix.click(wid, *BTN_INSTALL)
+    check(wait_for(lambda: run.prefix.unix("C:\\Empty\\unin.exe").exists(), 120), "installed into the empty folder")
+    time.sleep(2)
+    run.shot("finish-page")
+    code = press_until_exit(proc, lambda: run.prefix.click(wid, *BTN_FINISH))
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    empty = run.prefix.unix("C:\\Empty")
+    check((empty / "Orvatte.exe").is_file() and (empty / "install.marker").read_text() == SOFT_ID,
+          "program and marker in the accepted folder")
+
+
+def install_dir_refused_unattended(run: Run):
+    """The default folder already holds someone's files: the unattended install is refused with
+    its reason and exit code, and writes nothing."""
+    before = users_folder(run.install_dir())
+    exe = run.place_installer()
+    proc = run.prefix.start(exe, "astart")
     time.sleep(6)
-    run.shot("uninstall-from-desktop")
-    press_until_exit(proc, lambda: run.prefix.click(wid, *CLOSE))
-    check((desktop / "holiday.txt").read_text() == "mine", "desktop file kept")
-    check((desktop / "notes/a.txt").read_text() == "mine too", "desktop folder kept")
+    run.shot("refused")
+    code = confirm_message_until_exit(run, proc)
+    check(code == EXIT["install_dir_refused"], f"exit code {code} = install_dir_refused")
+    reports = run.reports()
+    fails = [r for r in reports if r.startswith("/api/report/install_fail")]
+    check(len(fails) == 1 and param(fails[0], "reason") == "install_dir_refused", f"install_fail reason: {fails}")
+    check(param(reports[-1], "event_id") == "install_end", "install_end follows")
+    check(not any(r.startswith("/api/config/soft_down") for r in reports), "nothing looked up or downloaded")
+    check(tree(run.install_dir()) == before, "nothing written")
+
+
+def special_characters(run: Run):
+    """An install and uninstall in a folder whose path holds what batch files mangle and Chinese,
+    under a Western code page: the uninstaller is gone afterwards and no temporary folder stays."""
+    local = "C:\\100% & ^ (x)! 安装"
+    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders",
+                    "/v", "Local AppData", "/t", "REG_EXPAND_SZ", "/d", local, "/f"],
+                   env=run.prefix.env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run.prefix.kill_all()
+    folder = run.prefix.unix(local + "\\Brisklens")
+    temp = run.prefix.user_home / "Temp"
+    scripts_before = {p.name for p in temp.glob("unin*")} if temp.exists() else set()
+    exe = run.place_installer()
+    check(run.run_to_end(exe, "astart") == EXIT["installed"], "installed")
+    check((folder / "Orvatte.exe").is_file() and (folder / "unin.exe").is_file(), f"installed into {folder}")
+    run.prefix.kill_all()
+    unin = folder / "unin.exe"
+    code = run_uninstaller(run, unin)
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    check(wait_for(lambda: not unin.exists(), 45), "unin.exe deleted itself")
+    check(wait_for(lambda: ({p.name for p in temp.glob("unin*")} if temp.exists() else set()) == scripts_before, 30),
+          "the script's temporary folder went with it")
+    check((folder / ".orvatte-profile").is_file(), "dot entry kept")
+    check(not (folder / "install.marker").exists(), "marker deleted last")
+    acp = run.hklm().value(r"System\CurrentControlSet\Control\Nls\CodePage", "ACP")
+    check(acp is not None and acp[1] == "1252", f"ran under the Western code page: {acp}")
 
 # --- a killed run recovers ---------------------------------------------------------------------
 
@@ -1181,7 +1296,10 @@ SCENARIOS = {
     "uninstall": uninstall,
     "uninstall_close_button": uninstall_close,
     "maker_second_product": maker_second_product,
-    "safety_uninstaller_on_desktop": safety,
+    "safety_uninstaller_copied_elsewhere": safety,
+    "install_dir_refused": install_dir_refused,
+    "install_dir_refused_unattended": install_dir_refused_unattended,
+    "special_characters": special_characters,
     "signed_install": signed_install,
     "signed_refuses_swapped_missing_malformed": signed_refuses,
     "signed_keyless_product_ignores_sig": keyless_product_ignores_sig,

@@ -206,6 +206,12 @@ def python_archives(out, tree):
     with zipfile.ZipFile(os.path.join(out, "large_stored.zip"), "w") as z:
         z.writestr("large.bin", random.Random(7).randbytes(13_000_000))
 
+    # A folder whose large file takes long enough to write that something can happen meanwhile.
+    with zipfile.ZipFile(os.path.join(out, "held_folder.zip"), "w") as z:
+        z.writestr("data/first.txt", b"first\n")
+        z.writestr("data/large.bin", random.Random(8).randbytes(3_000_000))
+        z.writestr("data/last.txt", b"last\n")
+
     # A directory whose size field overshoots the file, and one whose field is too small: the
     # records themselves are intact, and unzip and 7z read them.
     good = open(os.path.join(out, "info_zip_deflate.zip"), "rb").read()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -318,6 +319,46 @@ TEST(UnzipPackage, StepsBetweenEveryBlockReadAndAfterEveryEntry) {
     EXPECT_GE(static_cast<std::uint64_t>(mostWithinOneEntry), c.largestEntry / ZipReader::kMaxChunk)
         << "one step per block of the largest entry";
   }
+}
+
+// While entries are written into a folder, the folder stays where it is: another program cannot
+// rename it (Windows), or a folder swapped for a link is not written through (host).
+TEST(UnzipPackage, FoldersStayPutWhileEntriesAreWrittenIntoThem) {
+  ScratchFolder sandbox("held");
+  const fs::path dest = sandbox.path() / "dest";
+  const fs::path outside = sandbox.path() / "outside";
+  fs::create_directories(dest);
+  fs::create_directories(outside);
+  bool tried = false;
+  std::map<std::wstring, PackageEntryOutcome> outcomes;
+#ifdef _WIN32
+  DWORD folderError = 0;
+  DWORD destError = 0;
+#endif
+  ExtractPackage(Archive(L"held_folder.zip"), Wide(dest), "", [&](int) {
+    if (tried || !fs::exists(dest / "data" / "first.txt")) return;
+    tried = true;
+#ifdef _WIN32
+    folderError = MoveFileW((dest / "data").wstring().c_str(), (sandbox.path() / "moved").wstring().c_str())
+                      ? 0 : GetLastError();
+    destError = MoveFileW(dest.wstring().c_str(), (sandbox.path() / "moved").wstring().c_str()) ? 0 : GetLastError();
+#else
+    fs::rename(dest / "data", sandbox.path() / "moved");
+    fs::create_directory_symlink(outside, dest / "data");
+#endif
+  }, [&](const std::wstring& name, PackageEntryOutcome outcome) { outcomes[name] = outcome; });
+  ASSERT_TRUE(tried) << "no progress while the folder was being written into";
+  EXPECT_EQ(outcomes.at(L"data/first.txt"), PackageEntryOutcome::Extracted);
+#ifdef _WIN32
+  EXPECT_EQ(folderError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(destError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(fs::exists(sandbox.path() / "moved"));
+  EXPECT_EQ(outcomes.at(L"data/last.txt"), PackageEntryOutcome::Extracted);
+  EXPECT_EQ(ReadAll(dest / "data" / "last.txt"), "last\n");
+#else
+  EXPECT_EQ(outcomes.at(L"data/last.txt"), PackageEntryOutcome::CannotCreate);
+  EXPECT_TRUE(Snapshot(outside).empty()) << "written through the link";
+#endif
 }
 
 }  // namespace
