@@ -1,6 +1,5 @@
 #include "installer/install_folder.h"
 
-#include <array>
 #include <optional>
 
 #include "common/text.h"
@@ -65,16 +64,6 @@ bool BlockedByFile(const std::wstring& path) {
   return false;
 }
 
-constexpr std::array<std::wstring_view, 7> kMessages = {
-    L"",
-    L"请填写本地磁盘上的完整安装路径！",
-    L"安装路径含有无效的字符或名称，请修改！",
-    L"安装路径太长，请选择较短的路径！",
-    L"安装路径已被文件或链接占用，请重新选择！",
-    L"不能安装到系统目录或个人文件夹，请重新选择！",
-    L"所选文件夹中已有其他文件，请选择空文件夹或新建文件夹！",
-};
-
 }  // namespace
 
 InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& softId) {
@@ -89,7 +78,18 @@ InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& 
   return InstallDirRefusal::kNone;
 }
 
-std::wstring_view InstallDirRefusalMessage(InstallDirRefusal refusal) { return kMessages[static_cast<int>(refusal)]; }
+std::wstring_view InstallDirRefusalMessage(InstallDirRefusal refusal) {
+  switch (refusal) {
+    case InstallDirRefusal::kNone: break;
+    case InstallDirRefusal::kNotLocal: return L"请填写本地磁盘上的完整安装路径！";
+    case InstallDirRefusal::kInvalidName: return L"安装路径含有无效的字符或名称，请修改！";
+    case InstallDirRefusal::kTooLong: return L"安装路径太长，请选择较短的路径！";
+    case InstallDirRefusal::kNotFolder: return L"安装路径已被文件或链接占用，请重新选择！";
+    case InstallDirRefusal::kProtected: return L"不能安装到系统目录或个人文件夹，请重新选择！";
+    case InstallDirRefusal::kNotEmpty: return L"所选文件夹中已有其他文件，请选择空文件夹或新建文件夹！";
+  }
+  return {};
+}
 
 bool IsOwnInstallDir(const std::wstring& folder, const std::wstring& softId) {
   if (softId.empty() || !sys::DirectoryExists(folder)) return false;

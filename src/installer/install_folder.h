@@ -9,7 +9,8 @@
 
 namespace installer {
 
-// Why a folder may not receive the product; kNone when it may.
+// Why a folder may not receive the product; kNone when it may. A further rule is one more reason
+// here, checked in CheckInstallDir and named in InstallDirRefusalMessage.
 enum class InstallDirRefusal {
   kNone,
   kNotLocal,     // empty, relative, or not on a local fixed drive
