@@ -18,7 +18,6 @@
 #include <set>
 #include <thread>
 #else
-#include "system/processes.h"
 #include "system/processes_fake.h"
 #endif
 
@@ -27,6 +26,7 @@
 #include "support/message_box_recorder.h"
 #include "support/temp_folder.h"
 #include "support/wait_until.h"
+#include "system/processes.h"
 #include "system/registry.h"
 
 namespace {
