@@ -693,8 +693,7 @@ def maker_second_product(run: Run):
     product.mkdir(parents=True)
     config = json.loads(re.search(r"A complete example:\n\n```json\n(.*?)```", manual, re.S).group(1))
     (product / "configfile.json").write_text(json.dumps(config, ensure_ascii=False, indent=2), encoding="utf-8")
-    # Pictures: the drawn set as a start, then a green background, logo and buttons of its own.
-    subprocess.run([sys.executable, str(run.source / "tools/make_skins.py"), str(product)], check=True)
+    # Pictures: a green background, logo and buttons of its own; the program has the others.
     for name, size, colour in (("bgpic", "620x420", "#1E9E5A"), ("logo", "96x96", "#F2C12E"),
                                ("minilogo", "20x20", "#F2C12E"), ("btninst01", "200x48", "#27AE60"),
                                ("btninst02", "200x48", "#2ECC71"), ("btninst03", "200x48", "#1E8449")):
