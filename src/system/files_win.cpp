@@ -21,6 +21,16 @@ namespace sys {
 
 namespace {
 
+// The path of an open file or folder as the file system resolves it; fallback when it cannot tell.
+std::wstring FinalPathOf(HANDLE handle, const std::wstring& fallback) {
+  std::wstring final(32768, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= final.size()) return fallback;
+  final.resize(length);
+  return final;
+}
+
 DWORD Attributes(std::wstring_view path) { return GetFileAttributesW(std::wstring(path).c_str()); }
 
 std::wstring FolderPath(int csidl) {
@@ -184,25 +194,12 @@ class WinHeldFolder : public HeldFolder {
   WinHeldFolder(win::FileHandle handle, std::wstring path) : handle_(std::move(handle)), path_(std::move(path)) {}
 
   static std::unique_ptr<HeldFolder> Open(std::wstring path) {
-    win::FileHandle handle(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle || !GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      return nullptr;
-    }
+    win::FileHandle handle = win::HoldPlainFolder(path);
+    if (!handle) return nullptr;
     return std::make_unique<WinHeldFolder>(std::move(handle), std::move(path));
   }
 
-  std::wstring FinalPath() const override {
-    std::wstring final(32768, L'\0');
-    const DWORD length = GetFinalPathNameByHandleW(handle_.Get(), final.data(), static_cast<DWORD>(final.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= final.size()) return path_;
-    final.resize(length);
-    return final;
-  }
+  std::wstring FinalPath() const override { return FinalPathOf(handle_.Get(), path_); }
 
   bool List(std::vector<FolderEntry>& entries) const override {
     WIN32_FIND_DATAW data{};
@@ -284,12 +281,7 @@ std::wstring FullPath(std::wstring_view path) {
   const win::FileHandle file(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file) return full;
-  std::wstring final(32768, L'\0');
-  const DWORD finalLength = GetFinalPathNameByHandleW(file.Get(), final.data(), static_cast<DWORD>(final.size()),
-                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (finalLength == 0 || finalLength >= final.size()) return full;
-  final.resize(finalLength);
-  return final;
+  return FinalPathOf(file.Get(), full);
 }
 
 GuardedFolders ProtectedFolders() {
@@ -394,6 +386,18 @@ FileHandle CreateHeldPrivateFolder(const std::wstring& path) {
       NtCreateFile(&folder, kFolderHoldAccess, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, kFolderHoldSharing,
                    FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
   return status >= 0 ? FileHandle(folder) : FileHandle();
+}
+
+bool IsPlainFolder(HANDLE folder) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+FileHandle HoldPlainFolder(const std::wstring& path) {
+  FileHandle folder(CreateFileW(path.c_str(), kFolderHoldAccess, kFolderHoldSharing, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return folder && IsPlainFolder(folder.Get()) ? std::move(folder) : FileHandle();
 }
 
 }  // namespace win

@@ -19,13 +19,6 @@ win::FileHandle Open(const std::wstring& path, DWORD access, DWORD sharing) {
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-// A real folder, not a link to somewhere else.
-bool IsPlainFolder(HANDLE folder) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
 // Lets an emptied folder go and removes it. In between, a program of the user can at most put an
 // empty folder or a link of its own there, which is removed instead: harmless.
 void LetGoAndRemove(const std::wstring& path, win::FileHandle& hold) {
@@ -56,10 +49,10 @@ bool RunFolder::RemoveIfAbandoned(const std::wstring& path) {
   {
     // An open for deleting fails with a sharing violation while a running instance holds it.
     const win::FileHandle probe = Open(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (!probe || !IsPlainFolder(probe.Get())) return false;
+    if (!probe || !win::IsPlainFolder(probe.Get())) return false;
   }
-  win::FileHandle hold = Open(path, win::kFolderHoldAccess, win::kFolderHoldSharing);
-  if (!hold || !IsPlainFolder(hold.Get())) return false;
+  win::FileHandle hold = win::HoldPlainFolder(path);
+  if (!hold) return false;
   DeleteFiles(path);
   LetGoAndRemove(path, hold);
   return !DirectoryExists(path);
