@@ -147,7 +147,7 @@ bool CheckMainProgram(const std::filesystem::path& productDir, const std::vector
                       const std::map<std::wstring, zip::PackageEntryOutcome>& outcomes) {
   std::ifstream file(productDir / "configfile.json", std::ios::binary);
   const std::string config((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::wstring wanted = installer::MainProgInPackage(common::Utf8ToWide(config));
+  const std::wstring wanted = installer::MainProgInPackage(config);
   if (wanted.empty()) {
     std::printf("error %s: no readable configuration with MainProg\n", Utf8((productDir / L"configfile.json").wstring()).c_str());
     return false;

@@ -38,11 +38,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-}  // namespace
-
-std::wstring Utf8ToWide(std::string_view utf8) {
-  std::wstring out;
-  out.reserve(utf8.size());
+// Calls take(code point) for each character of utf8; an invalid sequence gives one U+FFFD.
+template <typename Take>
+void DecodeUtf8(std::string_view utf8, Take take) {
   std::size_t i = 0;
   while (i < utf8.size()) {
     const auto b0 = static_cast<std::uint8_t>(utf8[i]);
@@ -58,7 +56,7 @@ std::wstring Utf8ToWide(std::string_view utf8) {
     } else if ((b0 & 0xF8) == 0xF0) {
       extra = 3, cp = b0 & 0x07, min = 0x10000;
     } else {
-      out.push_back(static_cast<wchar_t>(kReplacement));
+      take(kReplacement);
       ++i;
       continue;
     }
@@ -69,12 +67,24 @@ std::wstring Utf8ToWide(std::string_view utf8) {
       ++taken;
     }
     i += 1 + taken;
-    if (taken < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(static_cast<wchar_t>(kReplacement));
-    } else {
-      AppendCodePoint(out, cp);
-    }
+    const bool invalid = taken < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF);
+    take(invalid ? kReplacement : cp);
   }
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+  std::wstring out;
+  out.reserve(utf8.size());
+  DecodeUtf8(utf8, [&out](char32_t cp) { AppendCodePoint(out, cp); });
+  return out;
+}
+
+std::string ValidUtf8(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  DecodeUtf8(utf8, [&out](char32_t cp) { AppendUtf8(out, cp); });
   return out;
 }
 

@@ -11,6 +11,9 @@ namespace common {
 // surrogate pairs.
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view text);
+// utf8 with each invalid sequence replaced by U+FFFD as Utf8ToWide replaces it: the bytes of
+// WideToUtf8(Utf8ToWide(utf8)), without the detour.
+std::string ValidUtf8(std::string_view utf8);
 
 // The system's ANSI code page (the host build stands in UTF-8 for it).
 std::string WideToAnsi(std::wstring_view text);

@@ -14,12 +14,15 @@ namespace {
 
 using nlohmann::json;
 
-// The document as an object; anything that is not a JSON object (an empty or malformed text
-// included) reads as an empty one.
-json ParseObject(std::wstring_view text) {
-  json document = json::parse(common::WideToUtf8(text), nullptr, /*allow_exceptions=*/false);
-  return document.is_object() ? document : json::object();
+// The document: its bytes without a byte-order mark, each invalid UTF-8 sequence read as U+FFFD.
+// A malformed text gives a value that is not an object.
+json ParseDocument(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  return json::parse(common::ValidUtf8(bytes), nullptr, /*allow_exceptions=*/false);
 }
+
+// Anything that is not a JSON object reads as an empty one.
+json AsObject(json document) { return document.is_object() ? std::move(document) : json::object(); }
 
 // A text key: the string's value, any other value's JSON text, empty text when absent.
 std::wstring ReadText(const json& document, const char* key) {
@@ -53,28 +56,17 @@ std::wstring ProductKey(std::wstring_view softId) { return L"SOFTWARE\\" + std::
 
 }  // namespace
 
-bool IsConfigDataUsable(std::wstring_view configFileData) {
-  if (configFileData.empty()) return false;
-  const json document = json::parse(common::WideToUtf8(configFileData), nullptr, /*allow_exceptions=*/false);
-  if (!document.is_object() || !IsUsableSoftId(ReadText(document, "SoftId"))) return false;
-  const auto key = document.find("PackageKey");
-  return key == document.end() ||
-         (key->is_string() && ParsePackageKey(common::Utf8ToWide(key->get_ref<const std::string&>())).has_value());
-}
-
 bool IsUsableSoftId(std::wstring_view softId) {
   if (softId.empty() || softId == L"." || softId == L"..") return false;
   return std::none_of(softId.begin(), softId.end(),
                       [](wchar_t c) { return c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos; });
 }
 
-std::wstring ConfigSoftId(std::wstring_view configFileData) {
-  return ReadText(ParseObject(configFileData), "SoftId");
-}
-
-TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, const TConfigContext& context)
+TConfigFile::TConfigFile(std::string_view configFileData, bool bInstallMode, const TConfigContext& context)
     : FbInstallMode(bInstallMode), exeFileName_(context.exeFileName) {
-  const json document = ParseObject(configFileData);
+  json parsed = ParseDocument(configFileData);
+  const bool isObject = parsed.is_object();
+  const json document = AsObject(std::move(parsed));
   SoftId = ReadText(document, "SoftId");
   Title = ReadText(document, "Title");
   Version = ReadText(document, "Version");
@@ -82,9 +74,6 @@ TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, co
   if (FbInstallMode) {
     FromSource = ReadText(document, "FromSource");
     if (FromSource.empty()) getSourceFromExeName(exeFileName_, FromSource, FromKeywordID);
-    saveSourceToReg(SoftId, FromSource, FromKeywordID);
-  } else {
-    FromSource = readSourceFromReg(SoftId);
   }
 
   BigTitle = ReadText(document, "BigTitle");
@@ -119,6 +108,19 @@ TConfigFile::TConfigFile(std::wstring_view configFileData, bool bInstallMode, co
   Protocalname = ReadText(document, "Protocalname");
   AutoStartInstall = ReadBool(document, "AutoStartInstall");
   PackageKey = ReadText(document, "PackageKey");
+
+  const auto key = document.find("PackageKey");
+  usable_ = isObject && IsUsableSoftId(SoftId) &&
+            (key == document.end() ||
+             (key->is_string() && ParsePackageKey(common::Utf8ToWide(key->get_ref<const std::string&>())).has_value()));
+}
+
+void TConfigFile::syncSourceWithRegistry() {
+  if (FbInstallMode) {
+    saveSourceToReg(SoftId, FromSource, FromKeywordID);
+  } else {
+    FromSource = readSourceFromReg(SoftId);
+  }
 }
 
 bool TConfigFile::isValidSourceFound() const { return FromSource != L"none"; }
@@ -169,8 +171,8 @@ std::wstring readSourceFromReg(std::wstring_view softId) {
   return sys::ReadRegString(sys::RegRoot::CurrentUser, ProductKey(softId), L"source");
 }
 
-std::wstring MainProgInPackage(std::wstring_view configFileData) {
-  const json document = ParseObject(configFileData);
+std::wstring MainProgInPackage(std::string_view configFileData) {
+  const json document = AsObject(ParseDocument(configFileData));
   const std::wstring mainProg = ReadText(document, "MainProg");
   if (mainProg.empty()) return std::wstring();
   std::wstring path = common::ReplaceAll(ReadText(document, "MainProgPath") + mainProg, L"\\", L"/", false);

@@ -1,6 +1,8 @@
 // The product configuration: the JSON document embedded in the executable, parsed once at start-up
 // into plain fields, and the installation source (channel) with its keyword id, which install mode
 // works out from the executable's file name and records in the registry for the uninstaller.
+// Building the configuration touches no registry; recording or reading the source is a step of
+// its own (syncSourceWithRegistry).
 #pragma once
 
 #include <functional>
@@ -17,17 +19,6 @@ struct TConfigContext {
   std::function<std::wstring()> localAppDataDir;  // local application-data folder, no trailing separator
 };
 
-// False for a configuration text the program cannot run with: empty, not valid JSON, JSON that is
-// not an object, an object whose "SoftId" is not usable (below), or a "PackageKey" member that is
-// not the maker's public key (see ParsePackageKey in installer/file_digest.h; an empty text or null
-// counts as damaged too, so that a slip can never switch the signature check off). Start-up treats
-// such a text like a missing configuration.
-bool IsConfigDataUsable(std::wstring_view configFileData);
-
-// The "SoftId" of a configuration text, read as TConfigFile reads it, without anything else that
-// building the configuration does (it writes to the registry).
-std::wstring ConfigSoftId(std::wstring_view configFileData);
-
 // Whether a product identifier can name the product's registry keys (HKCU\SOFTWARE\<SoftId>, the
 // Uninstall entry, the Run value) and its temporary package file: not empty, not "." or "..", and
 // without control characters or any of \ / : * ? " < > |. An empty one would write into
@@ -37,12 +28,24 @@ bool IsUsableSoftId(std::wstring_view softId);
 
 class TConfigFile {
  public:
-  // Parses the document and fills every field. In install mode the installation source is taken
-  // from the document's "FromSource" or, when that is empty, from the executable's name, and is
-  // saved under HKEY_CURRENT_USER\SOFTWARE\<SoftId>; in uninstall mode it is read from there.
-  // A text that is not a JSON object reads like an empty document. Registry errors (see
-  // WriteRegString / ReadRegString) reach the caller.
-  TConfigFile(std::wstring_view configFileData, bool bInstallMode, const TConfigContext& context);
+  // Parses the document's bytes (UTF-8; a leading byte-order mark is skipped, and each invalid
+  // sequence reads as U+FFFD) and fills every field. In install mode the installation source is
+  // the document's "FromSource" or, when that is empty, the one the executable's name carries; in
+  // uninstall mode it stays empty until syncSourceWithRegistry reads it. A text that is not a
+  // JSON object reads like an empty document.
+  TConfigFile(std::string_view configFileData, bool bInstallMode, const TConfigContext& context);
+
+  // False for a document the program cannot run with: not a JSON object (an empty text included),
+  // a "SoftId" that is not usable (IsUsableSoftId), or a "PackageKey" member that is not the
+  // maker's public key (see ParsePackageKey in installer/file_digest.h; an empty text or null
+  // counts as damaged too, so that a slip can never switch the signature check off). Start-up
+  // treats such a document like a missing configuration.
+  bool isUsable() const { return usable_; }
+
+  // Install mode saves the installation source (and keyword id) under
+  // HKEY_CURRENT_USER\SOFTWARE\<SoftId>; uninstall mode reads FromSource from there. Registry
+  // errors (see WriteRegString / ReadRegString) reach the caller.
+  void syncSourceWithRegistry();
 
   // True unless FromSource is "none" (an empty source counts as found).
   bool isValidSourceFound() const;
@@ -91,6 +94,7 @@ class TConfigFile {
 
  private:
   std::wstring exeFileName_;
+  bool usable_ = false;
 };
 
 // Installation source and keyword id carried by an executable's file name (with extension), e.g.
@@ -107,8 +111,9 @@ std::wstring readSourceFromReg(std::wstring_view softId);
 
 // Where a package must hold the main program: MainProgPath + MainProg as the installer joins them
 // below the install folder, without the leading separator and with "/" between folders (as ZIP
-// names are written). Empty when the document is not a JSON object or names no main program.
-std::wstring MainProgInPackage(std::wstring_view configFileData);
+// names are written). configFileData is read as TConfigFile reads it. Empty when the document is
+// not a JSON object or names no main program.
+std::wstring MainProgInPackage(std::string_view configFileData);
 
 // Every "%appdata%", then every "%localappdata%", in any letter case, replaced by the folders.
 std::wstring ExpandFolderMacros(std::wstring_view text, std::wstring_view appDataDir, std::wstring_view localAppDataDir);

@@ -46,7 +46,10 @@ constexpr SkinResource kSkins[] = {
 TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
   TEmbeddedFiles resources{
       [](const std::wstring& name) { return sys::ResourceExists(name, kFileType); },
-      [](const std::wstring& name) { return sys::LoadResourceText(name, kFileType); },
+      [](const std::wstring& name) {
+        const std::vector<std::uint8_t> bytes = sys::LoadResourceBytes(name, kFileType);
+        return std::string(bytes.begin(), bytes.end());
+      },
       [](const std::wstring& name, const std::wstring& destination) {
         // A destination that cannot be replaced (a folder of that name, a file held open) must
         // not leave an old file there to be installed instead.
@@ -114,29 +117,35 @@ void TFrmCommInst::startUp() {
     if (context_.resources.exists(skin.name)) view_.ApplySkin(skin.slot, skin.name);
   }
 
-  std::wstring configText;
-  if (context_.resources.exists(L"configfile")) configText = context_.resources.text(L"configfile");
+  std::string configBytes;
+  if (context_.resources.exists(L"configfile")) configBytes = context_.resources.bytes(L"configfile");
 
   FbInstallMode = IsInstallModeName(context_.exeFileName);
   // The unattended run installs; an uninstaller started so would only wait unseen for ever.
   if (!FbInstallMode) FbAutoInst = false;
   if (FbAutoInst) view_.HideAtStart();
 
+  FConfigFile = std::make_unique<TConfigFile>(
+      configBytes, FbInstallMode, TConfigContext{context_.exeFileName, sys::GetAppDataDir, sys::GetLocalAppDataDir});
+  TConfigFile& config = *FConfigFile;
   // A document that is not a JSON object counts as an empty configuration: nothing could be
   // installed from it.
-  if (!IsConfigDataUsable(configText)) {
+  if (!config.isUsable()) {
+    FConfigFile.reset();
     view_.ShowMessageDialog(L"config data is empty");
     quit(ExitCode::kConfigEmpty);
     return;
   }
   // Before anything is written, created, ended or reported.
-  if (!claimProduct(configText)) return;
-  FConfigFile = std::make_unique<TConfigFile>(
-      configText, FbInstallMode, TConfigContext{context_.exeFileName, sys::GetAppDataDir, sys::GetLocalAppDataDir});
-  TConfigFile& config = *FConfigFile;
+  if (!claimProduct(config.SoftId)) {
+    FConfigFile.reset();
+    return;
+  }
+  config.syncSourceWithRegistry();
 
   settings_ = std::make_unique<TRegSoftInfo>(sys::RegRoot::CurrentUser, L"SOFTWARE\\" + config.SoftId);
-  api_ = std::make_unique<net::TAPI>(config.FromSource, config.SoftId, config.Version, config.FromKeywordID);
+  api_ = std::make_unique<net::TAPI>(config.FromSource, config.SoftId, config.Version, config.FromKeywordID,
+                                     net::TAPI::getGlobalGUID(config.SoftId));
 
   if (FbInstallMode) {
     if (!config.XPSupported && !sys::IsVistaOrLater()) {
@@ -206,8 +215,7 @@ void TFrmCommInst::startUp() {
 }
 
 // One run per product: a later one shows the user the run that is under way and ends.
-bool TFrmCommInst::claimProduct(const std::wstring& configText) {
-  const std::wstring softId = ConfigSoftId(configText);
+bool TFrmCommInst::claimProduct(const std::wstring& softId) {
   instance_ = std::make_unique<sys::ProductInstance>(softId);
   switch (instance_->Claim()) {
     case sys::InstanceClaim::kClaimed:

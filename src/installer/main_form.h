@@ -50,7 +50,7 @@ inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
 // The files embedded in the executable as resources of type "file".
 struct TEmbeddedFiles {
   std::function<bool(const std::wstring& name)> exists;
-  std::function<std::wstring(const std::wstring& name)> text;  // UTF-8 text, lines ending in CR LF
+  std::function<std::string(const std::wstring& name)> bytes;  // the resource's bytes
   // Writes the resource to destination; true when a file exists there afterwards, false when it
   // could not be written (never raises: the install reports that as "CreateResFile").
   std::function<bool(const std::wstring& name, const std::wstring& destination)> extract;
@@ -136,7 +136,7 @@ class TFrmCommInst {
   };
 
   void startUp();
-  bool claimProduct(const std::wstring& configText);  // false when another run has the product
+  bool claimProduct(const std::wstring& softId);  // false when another run has the product
   void reportInstallFail(const std::wstring& reason, int errorNumber);
   void install();
   bool obtainPackage(const std::wstring& packageFile);

@@ -78,19 +78,20 @@ std::wstring DeviceCodeFromGuidText(std::wstring_view guidText) {
 }
 
 TAPI::TAPI(std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
-           std::wstring baseUrl)
+           std::wstring deviceCode, std::wstring baseUrl)
     : FSoftId(std::move(softId)),
       FCurrVer(std::move(currVer)),
       FKeywordID(std::move(keywordId)),
       FFromSource(std::move(fromSource)),
-      baseUrl_(std::move(baseUrl)) {
-  FGuid = getGlobalGUID();
-}
+      FGuid(std::move(deviceCode)),
+      baseUrl_(std::move(baseUrl)) {}
 
-std::wstring TAPI::getGlobalGUID() {
+std::wstring TAPI::getGlobalGUID(std::wstring_view softId) {
   using sys::RegRoot;
   std::wstring code = sys::ReadRegStringQuiet(RegRoot::CurrentUser, kMakerKey, kGuidValue);
-  if (code.empty()) code = sys::ReadRegStringQuiet(RegRoot::CurrentUser, L"SOFTWARE\\" + FSoftId, kGuidValue);
+  if (code.empty()) {
+    code = sys::ReadRegStringQuiet(RegRoot::CurrentUser, L"SOFTWARE\\" + std::wstring(softId), kGuidValue);
+  }
   if (!code.empty()) return code;
   code = DeviceCodeFromGuidText(NewGuidText());
   try {

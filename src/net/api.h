@@ -20,14 +20,15 @@ std::wstring DeviceCodeFromGuidText(std::wstring_view guidText);
 
 class TAPI {
  public:
-  // Reads or creates the device code (getGlobalGUID). baseUrl is the server's base URL, without a
-  // trailing "/".
+  // Keeps the identity that every request repeats; touches nothing else. deviceCode is the one
+  // getGlobalGUID gives. baseUrl is the server's base URL, without a trailing "/".
   TAPI(std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
-       std::wstring baseUrl = DefaultApiBaseUrl());
+       std::wstring deviceCode, std::wstring baseUrl = DefaultApiBaseUrl());
 
-  // The device code: HKCU "SOFTWARE\vornhalt" value "guid", else the product's key's "guid", else a
-  // new code written under the maker's key. A code that cannot be written is still used.
-  std::wstring getGlobalGUID();
+  // The device code of this user for the product softId: HKCU "SOFTWARE\vornhalt" value "guid",
+  // else the product's key's "guid", else a new code written under the maker's key. A code that
+  // cannot be written is still used.
+  static std::wstring getGlobalGUID(std::wstring_view softId);
 
   // Parses an answer body: false for an empty body or one that does not begin with a complete JSON
   // value (text after it is ignored). Otherwise jsData is the member "data" (null when absent) and

@@ -28,10 +28,15 @@ TConfigContext Context(std::wstring exeFileName = L"installer.exe") {
 
 // A document with SoftId and FromSource set, so install mode does not look at the name, plus one
 // more member given as raw JSON.
-std::wstring DocumentWith(const std::string& key, const std::string& rawJson) {
+std::string DocumentWith(const std::string& key, const std::string& rawJson) {
   std::string text = R"({"SoftId":"installer_test_product","FromSource":"test")";
   if (!rawJson.empty()) text += ",\"" + key + "\":" + rawJson;
-  return common::Utf8ToWide(text + "}");
+  return text + "}";
+}
+
+bool ProductKeyExists() {
+  sys::RegKey key;
+  return sys::RegKey::Open(RegRoot::CurrentUser, kProductKey, sys::reg::kKeyRead, key) == sys::reg::kSuccess;
 }
 
 bool KidExists() {
@@ -89,7 +94,7 @@ TEST_F(ConfigFile, BooleanKeysFollowTheirJsonType) {
 }
 
 TEST_F(ConfigFile, EveryFieldComesFromItsOwnKey) {
-  const std::wstring document = LR"({
+  const std::string document = R"({
     "SoftId": "installer_test_product", "Title": "T", "Version": "2.0", "FromSource": "src",
     "BigTitle": "BT", "Description": "D", "ProgramDirName": "PD", "MainProgPath": "\\bin\\",
     "MainProg": "M.exe", "ShortcutName": "SN", "OpenWebsiteAfterInstall": "http://i/[Version]?f=[from]",
@@ -153,51 +158,73 @@ TEST_F(ConfigFile, PackageKeyIsTheMakersKeyOrTheConfigurationIsDamaged) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.raw);
-    const std::wstring document = DocumentWith("PackageKey", c.raw);
-    EXPECT_EQ(installer::IsConfigDataUsable(document), c.usable);
+    const TConfigFile config(DocumentWith("PackageKey", c.raw), false, Context());
+    EXPECT_EQ(config.isUsable(), c.usable);
     if (!c.usable) continue;
     const std::string value = c.raw.empty() ? "" : c.raw.substr(1, 128);
-    EXPECT_EQ(TConfigFile(document, false, Context()).PackageKey, common::Utf8ToWide(value));
+    EXPECT_EQ(config.PackageKey, common::Utf8ToWide(value));
   }
 }
 
 TEST_F(ConfigFile, TextsWithoutAJsonObjectOrAUsableSoftIdAreNotUsable) {
   const struct {
-    std::wstring text;
+    std::string text;
     bool usable;
   } cases[] = {
-      {L"", false}, {L"{", false}, {L"{\"SoftId\":}", false}, {L"[1]", false}, {L"\"x\"", false}, {L"null", false},
-      {L"\r\n{\"SoftId\":\"a\"}\r\n", true},
+      {"", false}, {"{", false}, {"{\"SoftId\":}", false}, {"[1]", false}, {"\"x\"", false}, {"null", false},
+      {"\r\n{\"SoftId\":\"a\"}\r\n", true},
       // The product identifier names registry keys and the temporary package file.
-      {L"{}", false},
-      {L"{\"SoftId\":\"\"}", false},
-      {L"{\"SoftId\":null}", true},  // read as the text null, like any other non-string value
-      {L"{\"SoftId\":7}", true},
-      {L"{\"SoftId\":\".\"}", false},
-      {L"{\"SoftId\":\"..\"}", false},
-      {L"{\"SoftId\":\"..\\\\Run\"}", false},
-      {L"{\"SoftId\":\"a/b\"}", false},
-      {L"{\"SoftId\":\"c:x\"}", false},
-      {L"{\"SoftId\":\"a\\tb\"}", false},
-      {L"{\"SoftId\":\"a|b\"}", false},
-      {L"{\"SoftId\":{\"a\":1}}", false},  // its JSON text holds quotes and a colon
-      {L"{\"SoftId\":\"brisklens_win\"}", true},
-      {L"{\"SoftId\":\"a.b-c d\"}", true},
-      {L"{\"SoftId\":\"产品\"}", true},
+      {"{}", false},
+      {"{\"SoftId\":\"\"}", false},
+      {"{\"SoftId\":null}", true},  // read as the text null, like any other non-string value
+      {"{\"SoftId\":7}", true},
+      {"{\"SoftId\":\".\"}", false},
+      {"{\"SoftId\":\"..\"}", false},
+      {"{\"SoftId\":\"..\\\\Run\"}", false},
+      {"{\"SoftId\":\"a/b\"}", false},
+      {"{\"SoftId\":\"c:x\"}", false},
+      {"{\"SoftId\":\"a\\tb\"}", false},
+      {"{\"SoftId\":\"a|b\"}", false},
+      {"{\"SoftId\":{\"a\":1}}", false},  // its JSON text holds quotes and a colon
+      {"{\"SoftId\":\"brisklens_win\"}", true},
+      {"{\"SoftId\":\"a.b-c d\"}", true},
+      {"{\"SoftId\":\"产品\"}", true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(common::WideToUtf8(c.text));
-    EXPECT_EQ(installer::IsConfigDataUsable(c.text), c.usable);
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(TConfigFile(c.text, false, Context()).isUsable(), c.usable);
   }
   // Built anyway, such a text reads like an empty document.
-  const TConfigFile config(L"{\"Title\":\"x\"", false, Context());
+  const TConfigFile config("{\"Title\":\"x\"", false, Context());
   EXPECT_EQ(config.Title, L"");
   EXPECT_FALSE(config.XPSupported);
   EXPECT_TRUE(config.AssociatedExts.empty());
 }
 
+// The embedded document is bytes: a leading byte-order mark is no part of it, and a broken UTF-8
+// sequence (which the JSON reader would refuse) reads as U+FFFD instead of damaging the document.
+TEST_F(ConfigFile, BytesAreUtf8AfterAnyByteOrderMark) {
+  const struct {
+    std::string bytes;
+    bool usable;
+    std::wstring title;
+  } cases[] = {
+      {"\xEF\xBB\xBF{\"SoftId\":\"p\",\"Title\":\"T\"}", true, L"T"},
+      {"{\"SoftId\":\"p\",\"Title\":\"a\xFF" "b\"}", true, L"a\uFFFDb"},
+      {"{\"SoftId\":\"p\",\"Title\":\"\xC0\x80\xE5\xAE\"}", true, L"\uFFFD\uFFFD"},
+      {"{\"SoftId\":\"p\",\"Title\":\"\xE5\xAE\x89\xE8\xA3\x85\"}", true, L"\u5b89\u88c5"},
+      {"{\"SoftId\":\"p\xFF\"}", true, L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.bytes));
+    const TConfigFile config(c.bytes, false, Context());
+    EXPECT_EQ(config.isUsable(), c.usable);
+    EXPECT_EQ(config.Title, c.title);
+  }
+}
+
 TEST_F(ConfigFile, FolderMacrosExpandInAnyLetterCase) {
-  const TConfigFile config(LR"({"SoftId":"installer_test_product","FromSource":"t",
+  const TConfigFile config(R"({"SoftId":"installer_test_product","FromSource":"t",
       "ConfigPathForUinstall":"%APPDATA%\\brisklens_win",
       "ConfigFileDeletedBeforeInstall":"%LocalAppData%\\x\\%appdata%.ini"})",
                            true, Context());
@@ -281,7 +308,10 @@ TEST(SourceDetection, ValidSourceTextRange) {
 }
 
 TEST_F(ConfigFile, InstallModeRecordsTheSourceFromTheName) {
-  const TConfigFile config(LR"({"SoftId":"installer_test_product"})", true, Context(L"Brisklens-k5_web.exe"));
+  TConfigFile config(R"({"SoftId":"installer_test_product"})", true, Context(L"Brisklens-k5_web.exe"));
+  // Reading the document writes nothing; recording the source is a step of its own.
+  EXPECT_FALSE(ProductKeyExists());
+  config.syncSourceWithRegistry();
   EXPECT_EQ(config.FromSource, L"web");
   EXPECT_EQ(config.FromKeywordID, L"5");
   EXPECT_TRUE(config.isValidSourceFound());
@@ -290,7 +320,8 @@ TEST_F(ConfigFile, InstallModeRecordsTheSourceFromTheName) {
 }
 
 TEST_F(ConfigFile, InstallModeRecordsNoneForANameWithoutSource) {
-  const TConfigFile config(LR"({"SoftId":"installer_test_product"})", true, Context(L"Brisklens.exe"));
+  TConfigFile config(R"({"SoftId":"installer_test_product"})", true, Context(L"Brisklens.exe"));
+  config.syncSourceWithRegistry();
   EXPECT_EQ(config.FromSource, L"none");
   EXPECT_FALSE(config.isValidSourceFound());
   EXPECT_EQ(sys::ReadRegString(RegRoot::CurrentUser, kProductKey, L"source"), L"none");
@@ -303,8 +334,9 @@ TEST_F(ConfigFile, ASourceInTheDocumentWinsOverTheName) {
     bool found;
   } cases[] = {{L"partner", true}, {L"none", false}};
   for (const auto& c : cases) {
-    const TConfigFile config(LR"({"SoftId":"installer_test_product","FromSource":")" + std::wstring(c.fromSource) + L"\"}",
-                             true, Context(L"Brisklens-k5_web.exe"));
+    TConfigFile config(R"({"SoftId":"installer_test_product","FromSource":")" + common::WideToUtf8(c.fromSource) + "\"}",
+                       true, Context(L"Brisklens-k5_web.exe"));
+    config.syncSourceWithRegistry();
     EXPECT_EQ(config.FromSource, c.fromSource);
     EXPECT_EQ(config.FromKeywordID, L"");
     EXPECT_EQ(config.isValidSourceFound(), c.found);
@@ -314,13 +346,16 @@ TEST_F(ConfigFile, ASourceInTheDocumentWinsOverTheName) {
 }
 
 TEST_F(ConfigFile, UninstallModeReadsTheRecordedSource) {
-  const std::wstring document = LR"({"SoftId":"installer_test_product","FromSource":"ignored"})";
-  const TConfigFile before(document, false, Context(L"unin.exe"));
+  const std::string document = R"({"SoftId":"installer_test_product","FromSource":"ignored"})";
+  TConfigFile before(document, false, Context(L"unin.exe"));
+  before.syncSourceWithRegistry();
   EXPECT_EQ(before.FromSource, L"");  // nothing recorded: an empty source, which counts as found
   EXPECT_TRUE(before.isValidSourceFound());
 
   installer::saveSourceToReg(kSoftId, L"web", L"12");
-  const TConfigFile after(document, false, Context(L"unin.exe"));
+  TConfigFile after(document, false, Context(L"unin.exe"));
+  EXPECT_EQ(after.FromSource, L"") << "read only by the step that reads the registry";
+  after.syncSourceWithRegistry();
   EXPECT_EQ(after.FromSource, L"web");
   EXPECT_EQ(after.FromKeywordID, L"");
   EXPECT_EQ(installer::readSourceFromReg(kSoftId), L"web");

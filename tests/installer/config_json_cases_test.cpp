@@ -9,9 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "common/text.h"
 #include "installer/config_file.h"
-#include "system/resources.h"
 
 namespace {
 
@@ -19,11 +17,12 @@ TEST(ConfigJsonCases, InstallerReadsExactlyTheOkTexts) {
   int cases = 0;
   for (const auto& entry : std::filesystem::directory_iterator(std::string(TEST_SOURCE_DIR) + "/tests/tools/json_cases")) {
     std::ifstream file(entry.path(), std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // As start-up receives it: the resource's text, byte-order mark skipped, lines joined with CR LF.
-    const std::wstring text = sys::ResourceTextFromBytes(bytes);
+    // As start-up receives it: the resource's bytes.
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const bool ok = entry.path().stem().string().ends_with("_ok");
-    EXPECT_EQ(installer::IsConfigDataUsable(text), ok) << entry.path().filename();
+    const installer::TConfigFile config(bytes, false, {L"unin.exe", [] { return std::wstring(L"C:\\Roaming"); },
+                                                       [] { return std::wstring(L"C:\\Local"); }});
+    EXPECT_EQ(config.isUsable(), ok) << entry.path().filename();
     ++cases;
   }
   EXPECT_GE(cases, 10);

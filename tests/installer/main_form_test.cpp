@@ -97,7 +97,7 @@ class MainFormTest : public ::testing::Test {
     context_.exeDir = (root_ / "download").wstring() + L"/";
     context_.exeFileName = L"Brisklens_web.exe";
     context_.resources = {[this](const std::wstring& name) { return resources_.count(name) > 0; },
-                          [this](const std::wstring& name) { return common::Utf8ToWide(resources_.at(name)); },
+                          [this](const std::wstring& name) { return resources_.at(name); },
                           [this](const std::wstring& name, const std::wstring& destination) {
                             std::ofstream(fs::path(destination), std::ios::binary) << resources_.at(name);
                             return fs::exists(fs::path(destination));

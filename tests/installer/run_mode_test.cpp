@@ -51,8 +51,8 @@ TEST(RunMode, NameFromExecutableDependsOnTheProductsKeyword) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(common::WideToUtf8(c.exe));
-    // Uninstall mode: the name is not examined for a source and nothing is written.
-    TConfigFile config(L"{}", false, {c.exe, {}, {}});
+    // Uninstall mode: the name is not examined for a source.
+    TConfigFile config("{}", false, {c.exe, {}, {}});
     config.SoftId = c.softId;
     EXPECT_EQ(installer::getNameFromExe(config), c.name);
   }

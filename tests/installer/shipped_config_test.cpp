@@ -7,12 +7,11 @@
 namespace {
 
 TEST(ShippedConfiguration, DescribesTheProduct) {
-  const std::wstring text = sys::LoadResourceText(L"configfile", L"file");
-  ASSERT_TRUE(installer::IsConfigDataUsable(text));
-  // Uninstall mode reads the recorded source and records nothing.
-  const installer::TConfigFile c(text, false,
+  const std::vector<std::uint8_t> bytes = sys::LoadResourceBytes(L"configfile", L"file");
+  const installer::TConfigFile c(std::string(bytes.begin(), bytes.end()), false,
                                  {L"unin.exe", [] { return std::wstring(L"C:\\Roaming"); },
                                   [] { return std::wstring(L"C:\\Local"); }});
+  ASSERT_TRUE(c.isUsable());
   const std::pair<std::wstring, std::wstring> texts[] = {
       {c.SoftId, L"brisklens_win"},
       {c.Title, L"Brisklens 安装"},

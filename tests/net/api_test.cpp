@@ -93,8 +93,7 @@ class ApiTest : public ::testing::Test {
     EXPECT_TRUE(testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; }));
   }
   static net::TAPI MakeApi(const std::wstring& deviceCode = L"DC01") {
-    sys::WriteRegString(RegRoot::CurrentUser, kMakerKey, L"guid", deviceCode);
-    return net::TAPI(L"web1", L"brisklens_win", L"1.0.3", L"42", kBase);
+    return net::TAPI(L"web1", L"brisklens_win", L"1.0.3", L"42", deviceCode, kBase);
   }
 };
 
@@ -149,13 +148,20 @@ TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
 }
 
 TEST_F(ApiTest, ValuesThatAreNotUnreservedAreEncoded) {
-  sys::WriteRegString(RegRoot::CurrentUser, kMakerKey, L"guid", L"DC01");
-  net::TAPI api(L"web 1", L"brisklens_win", L"1.0", L"a&b#c=\u4e2d", kBase);
+  net::TAPI api(L"web 1", L"brisklens_win", L"1.0", L"a&b#c=\u4e2d", L"DC01", kBase);
   api.ReportInstallFail(L"unzip_failed", 0);
   ASSERT_EQ(net::fake::Requests().size(), 1u);
   EXPECT_EQ(net::fake::Requests()[0].Query(),
             L"soft_id=brisklens_win&curr_ver=1.0&source=web%201&device_code=DC01&reason=unzip_failed&err=0&proc="
             L"&kid=a%26b%23c%3D%E4%B8%AD");
+}
+
+// The client only keeps the identity it is given: making one reads and writes no registry.
+TEST_F(ApiTest, MakingAClientTouchesNoRegistry) {
+  const net::TAPI api = MakeApi(L"GIVEN");
+  EXPECT_EQ(api.Guid(), L"GIVEN");
+  EXPECT_FALSE(reg_fake::KeyExists(RegRoot::CurrentUser, kMakerKey));
+  EXPECT_FALSE(reg_fake::KeyExists(RegRoot::CurrentUser, kProductKey));
 }
 
 TEST_F(ApiTest, UninstallWithoutVersionRaisesAndSendsNothing) {
@@ -258,8 +264,7 @@ TEST_F(DeviceCodeRegistry, MakersKeyFirstThenProductsKeyNeitherWritten) {
     reg_fake::Reset();
     Put(kMakerKey, c.maker);
     Put(kProductKey, c.product);
-    net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", kBase);
-    EXPECT_EQ(api.Guid(), c.expected) << c.name;
+    EXPECT_EQ(net::TAPI::getGlobalGUID(L"brisklens_win"), c.expected) << c.name;
     EXPECT_EQ(Stored(kMakerKey), c.maker) << c.name << ": maker's key changed";
     EXPECT_EQ(Stored(kProductKey), c.product) << c.name << ": product's key changed";
   }
@@ -268,21 +273,21 @@ TEST_F(DeviceCodeRegistry, MakersKeyFirstThenProductsKeyNeitherWritten) {
 TEST_F(DeviceCodeRegistry, ValueOfAnotherTypeReadsAsMissing) {
   reg_fake::PutValue(RegRoot::CurrentUser, kMakerKey, L"guid", {sys::reg::kRegDword, {1, 0, 0, 0}});
   Put(kProductKey, L"PRODUCTCODE");
-  EXPECT_EQ(net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid(), L"PRODUCTCODE");
+  EXPECT_EQ(net::TAPI::getGlobalGUID(L"brisklens_win"), L"PRODUCTCODE");
 }
 
 TEST_F(DeviceCodeRegistry, FirstRunGeneratesStoresUnderTheMakersKeyAndLaterRunsReadItBack) {
-  const std::wstring first = net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid();
+  const std::wstring first = net::TAPI::getGlobalGUID(L"brisklens_win");
   EXPECT_TRUE(std::regex_match(first, std::wregex(L"[0-9A-F]{32}[0-9a-f]{2}"))) << first;
   EXPECT_EQ(Stored(kMakerKey), first);
   EXPECT_EQ(Stored(kProductKey), std::nullopt);
   EXPECT_TRUE(reg_fake::KeyExists(RegRoot::CurrentUser, kProductKey));  // the read created it
-  EXPECT_EQ(net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid(), first);
+  EXPECT_EQ(net::TAPI::getGlobalGUID(L"brisklens_win"), first);
 }
 
 TEST_F(DeviceCodeRegistry, ACodeThatCannotBeStoredIsStillUsed) {
   reg_fake::DenyWritesBelow(RegRoot::CurrentUser, kMakerKey);
-  const std::wstring code = net::TAPI(L"s", L"brisklens_win", L"1", L"k", kBase).Guid();
+  const std::wstring code = net::TAPI::getGlobalGUID(L"brisklens_win");
   EXPECT_EQ(code.size(), 34u);
   EXPECT_EQ(Stored(kMakerKey), std::nullopt);
 }

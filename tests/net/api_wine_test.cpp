@@ -39,7 +39,8 @@ TEST_F(ApiWineTest, LookupAnswers) {
   for (const auto& c : cases) {
     DevServerControl(L"reset");
     ASSERT_NE(DevServerControl(L"set", c.settings), L"") << c.settings;
-    net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", DevServerUrl());
+    net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", net::TAPI::getGlobalGUID(L"brisklens_win"),
+                  DevServerUrl());
     std::wstring url = L"keep", ver = L"keep";
     EXPECT_EQ(api.GetSoftDownloadInfo(url, ver), c.result) << c.settings;
     EXPECT_EQ(url, c.url) << c.settings;
@@ -49,7 +50,8 @@ TEST_F(ApiWineTest, LookupAnswers) {
 
 TEST_F(ApiWineTest, ReportsReachTheServerWithTheirExactQueries) {
   DevServerControl(L"set", L"sha256=00ff&ver=3.0");
-  net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", DevServerUrl());
+  net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", net::TAPI::getGlobalGUID(L"brisklens_win"),
+                DevServerUrl());
   const std::wstring id = L"soft_id=brisklens_win&curr_ver=%V&source=web1&device_code=" + api.Guid();
   api.ReportPreInstall();
   ASSERT_TRUE(testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; }));
