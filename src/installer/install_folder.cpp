@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "system/files.h"
+#include "system/folder_access.h"
 #include "system/uninstall_registration.h"
 
 namespace installer {
@@ -49,15 +50,10 @@ bool HasValidNames(std::wstring_view path) {
   return true;
 }
 
-std::wstring ParentOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return (slash == std::wstring::npos || slash == 0) ? std::wstring() : path.substr(0, slash);
-}
-
 // A link at path, or a file at path or in place of its nearest existing parent.
 bool BlockedByFile(const std::wstring& path) {
   if (sys::IsLink(path)) return true;
-  for (std::wstring at = path; !at.empty(); at = ParentOf(at)) {
+  for (std::wstring at = path; !at.empty(); at = sys::ParentFolder(at)) {
     if (sys::DirectoryExists(at)) return false;
     if (sys::FileExists(at)) return true;
   }
@@ -66,12 +62,13 @@ bool BlockedByFile(const std::wstring& path) {
 
 }  // namespace
 
-InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& softId) {
+InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& softId, bool forSystemProgram) {
   if (path.empty() || !sys::IsLocalFixedPath(path)) return InstallDirRefusal::kNotLocal;
   if (!HasValidNames(path)) return InstallDirRefusal::kInvalidName;
   if (path.size() > kMaxInstallDirLength) return InstallDirRefusal::kTooLong;
   if (BlockedByFile(path)) return InstallDirRefusal::kNotFolder;
   if (sys::IsProtectedFolder(path)) return InstallDirRefusal::kProtected;
+  if (forSystemProgram && !sys::IsOutOfUsersReach(path)) return InstallDirRefusal::kUsersReach;
   if (sys::DirectoryExists(path) && !sys::IsEmptyFolder(path) && !IsOwnInstallDir(path, softId)) {
     return InstallDirRefusal::kNotEmpty;
   }
@@ -87,6 +84,8 @@ std::wstring_view InstallDirRefusalMessage(InstallDirRefusal refusal) {
     case InstallDirRefusal::kNotFolder: return L"安装路径已被文件或链接占用，请重新选择！";
     case InstallDirRefusal::kProtected: return L"不能安装到系统目录或个人文件夹，请重新选择！";
     case InstallDirRefusal::kNotEmpty: return L"所选文件夹中已有其他文件，请选择空文件夹或新建文件夹！";
+    case InstallDirRefusal::kUsersReach: return L"本软件含系统服务，只能安装到仅管理员可修改的文件夹（如 Program Files），请重新选择！";
+    case InstallDirRefusal::kNotProtectable: return L"无法设置安装文件夹的访问权限，请重新选择！";
   }
   return {};
 }

@@ -19,6 +19,10 @@ enum class InstallDirRefusal {
   kNotFolder,    // a file or a link stands at the path or in place of one of its parents
   kProtected,    // a system folder, a user's own folder or another user's profile (sys::IsProtectedFolder)
   kNotEmpty,     // holds entries and is no earlier install of this product
+  // Only for a product whose program runs as SYSTEM (RunsAsSystem):
+  kUsersReach,      // below a folder that programs without administrator rights may change (sys::IsOutOfUsersReach)
+  kNotProtectable,  // its access list could not be set when it was made (sys::ProtectServiceFolder); found by
+                    // the install itself, not by CheckInstallDir
 };
 
 // Leaves room below the folder for the product's own files within the system's path limit.
@@ -29,8 +33,9 @@ inline constexpr std::size_t kMaxInstallDirLength = 150;
 // way, may so be run again.
 inline constexpr wchar_t kInstallMarkerName[] = L"install.marker";
 
-// The checks in the order above; path without a trailing separator.
-InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& softId);
+// The checks in the order above; path without a trailing separator. forSystemProgram: the product's
+// program runs as SYSTEM, so its folder must be out of users' reach.
+InstallDirRefusal CheckInstallDir(const std::wstring& path, const std::wstring& softId, bool forSystemProgram);
 // The message that tells the user why; empty for kNone.
 std::wstring_view InstallDirRefusalMessage(InstallDirRefusal refusal);
 

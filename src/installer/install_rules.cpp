@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/strings.h"
+#include "installer/config_file.h"
 #include "net/http_utils.h"
 
 namespace installer {
@@ -56,6 +57,8 @@ std::optional<std::wstring> ChooseInstallDir(const std::wstring& targetDir, cons
   if (other.empty()) return std::nullopt;
   return other + L"\\" + programDirName;
 }
+
+bool RunsAsSystem(const TConfigFile& config) { return config.RunAtStartup && config.StartupByService; }
 
 std::wstring RunFolderPrefix(std::wstring_view softId) {
   constexpr std::size_t kMaxIdCharacters = 40;

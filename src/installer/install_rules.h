@@ -41,6 +41,12 @@ std::wstring FindInstallDrive(const FreeSpaceQuery& freeSpace);
 std::optional<std::wstring> ChooseInstallDir(const std::wstring& targetDir, const std::wstring& programDirName,
                                              const FreeSpaceQuery& freeSpace);
 
+class TConfigFile;
+
+// Whether the product's own program runs as SYSTEM: a Windows service started with Windows. Its
+// folder must then be out of the reach of programs without administrator rights.
+bool RunsAsSystem(const TConfigFile& config);
+
 // The start of the names of this product's run folders in the temporary folder: "inst-", the
 // product identifier's letters, digits, "-" and "_" (at most 40 of them), and "-".
 std::wstring RunFolderPrefix(std::wstring_view softId);

@@ -14,6 +14,7 @@
 #include "installer/run_mode.h"
 #include "net/api.h"
 #include "system/files.h"
+#include "system/folder_access.h"
 #include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/resources.h"
@@ -166,7 +167,9 @@ void TFrmCommInst::startUp() {
     if (IsShownAutoInstallArgument(firstArgument)) view_.SetAutoInstallTimer(true);
 
     view_.ShowPage(Page::tbInstall);
-    const std::wstring defaultDir = sys::GetLocalAppDataDir() + L"\\" + config.ProgramDirName;
+    // A product whose program runs as SYSTEM goes where only administrators may change anything.
+    const std::wstring defaultDir =
+        (RunsAsSystem(config) ? sys::GetProgramFilesDir() : sys::GetLocalAppDataDir()) + L"\\" + config.ProgramDirName;
     view_.SetText(Ctl::edtPath, defaultDir);
     sys::ForceDirectories(defaultDir);
     api_->ReportPreInstall();

@@ -20,6 +20,7 @@
 #include "net/down_thread.h"
 #include "system/associations.h"
 #include "system/files.h"
+#include "system/folder_access.h"
 #include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/run_folder.h"
@@ -118,7 +119,7 @@ void TFrmCommInst::fail(FatalFailure failure, std::wstring_view message) {
 }
 
 bool TFrmCommInst::refuseInstallDir(const std::wstring& dir) {
-  const InstallDirRefusal refusal = CheckInstallDir(dir, FConfigFile->SoftId);
+  const InstallDirRefusal refusal = CheckInstallDir(dir, FConfigFile->SoftId, RunsAsSystem(*FConfigFile));
   if (refusal == InstallDirRefusal::kNone) return false;
   const std::wstring_view message = InstallDirRefusalMessage(refusal);
   if (unattended_) {
@@ -156,8 +157,14 @@ void TFrmCommInst::install() {
     return;
   }
   FTargetDir = *dir;
-  // The marker goes in before any other file, so that an install killed half way may run again.
   sys::ForceDirectories(FTargetDir);
+  // A product whose program runs as SYSTEM gets a folder that only administrators may change
+  // before anything of it is in there.
+  if (RunsAsSystem(config) && !sys::ProtectServiceFolder(FTargetDir)) {
+    fail(FatalFailure::kInstallDirRefused, InstallDirRefusalMessage(InstallDirRefusal::kNotProtectable));
+    return;
+  }
+  // The marker goes in before any other file, so that an install killed half way may run again.
   WriteInstallMarker(FTargetDir, config.SoftId);
 
   api_->ReportInstall();

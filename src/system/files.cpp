@@ -160,6 +160,13 @@ bool IsFolderBelow(std::wstring_view path, std::wstring_view folder) {
   return inner.size() > outer.size() && StartsWith(inner, outer);
 }
 
+std::wstring ParentFolder(std::wstring_view path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring_view::npos || slash + 1 == path.size()) return std::wstring();
+  const bool belowRoot = slash == 0 || (slash == 2 && path[1] == L':');
+  return std::wstring(path.substr(0, belowRoot ? slash + 1 : slash));
+}
+
 bool IsLocalFixedPath(std::wstring_view path) { return platform::IsLocalFixedPath(path); }
 
 bool IsEmptyFolder(std::wstring_view path) {

@@ -57,6 +57,9 @@ bool IsProtectedFolder(std::wstring_view path);
 bool SameFolder(std::wstring_view a, std::wstring_view b);
 // Whether path lies below folder (strictly: folder itself is not below itself).
 bool IsFolderBelow(std::wstring_view path, std::wstring_view folder);
+// The folder that holds path as written: "C:\a" for "C:\a\b", "C:\" for "C:\a", "/" for "/a"; empty
+// for a root or a path without separator. Nothing is looked up.
+std::wstring ParentFolder(std::wstring_view path);
 // Whether path is absolute and on a local fixed drive ("X:\..." of a fixed disk on Windows).
 bool IsLocalFixedPath(std::wstring_view path);
 

@@ -12,11 +12,13 @@
 #include "common/text.h"
 #include "support/temp_folder.h"
 #include "system/files.h"
+#include "system/folder_access.h"
 #include "system/registry.h"
 #include "system/uninstall_registration.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#include <aclapi.h>
 #else
 #include <unistd.h>
 #endif
@@ -138,7 +140,7 @@ TEST(CheckInstallDir, RefusesWhatMayNotReceiveTheProduct) {
   rows.insert(rows.end(), hostRows.begin(), hostRows.end());
 #endif
   for (const Row& row : rows) {
-    EXPECT_EQ(CheckInstallDir(row.path, id), row.refusal) << common::WideToUtf8(row.path);
+    EXPECT_EQ(CheckInstallDir(row.path, id, false), row.refusal) << common::WideToUtf8(row.path);
   }
   // Nothing was created or written by the checks.
   EXPECT_FALSE(std::filesystem::exists(test_support::FsPath(base / L"new")));
@@ -148,13 +150,58 @@ TEST(CheckInstallDir, RefusesWhatMayNotReceiveTheProduct) {
 TEST(CheckInstallDir, EveryRefusalHasItsOwnMessage) {
   std::vector<std::wstring_view> seen;
   for (const auto refusal : {InstallDirRefusal::kNotLocal, InstallDirRefusal::kInvalidName, InstallDirRefusal::kTooLong,
-                             InstallDirRefusal::kNotFolder, InstallDirRefusal::kProtected, InstallDirRefusal::kNotEmpty}) {
+                             InstallDirRefusal::kNotFolder, InstallDirRefusal::kProtected, InstallDirRefusal::kNotEmpty,
+                             InstallDirRefusal::kUsersReach, InstallDirRefusal::kNotProtectable}) {
     const std::wstring_view message = InstallDirRefusalMessage(refusal);
     EXPECT_FALSE(message.empty()) << static_cast<int>(refusal);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), message), 0) << static_cast<int>(refusal);
     seen.push_back(message);
   }
   EXPECT_TRUE(InstallDirRefusalMessage(InstallDirRefusal::kNone).empty());
+}
+
+// A product whose program runs as SYSTEM goes only below a folder that users cannot change; the
+// other rules hold as for every product, and the same folders are fine for other products.
+TEST(CheckInstallDir, ServiceProductOnlyWhereUsersChangeNothing) {
+  TempFolder base(L"service dir");
+  const std::wstring id = TestSoftId();
+  const std::wstring open = base / L"open";
+  test_support::WriteFile(open + L"\\user\\letter.txt", "mine");
+#ifdef _WIN32
+  // Everyone may change it (Wine reports the user as every folder's owner anyway).
+  ASSERT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(open.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, nullptr, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+#else
+  std::filesystem::permissions(test_support::FsPath(open), std::filesystem::perms::all);
+  TempFolder programs(L"programs");
+  std::filesystem::permissions(test_support::FsPath(programs.Path()), std::filesystem::perms::owner_all |
+                                                                      std::filesystem::perms::group_read |
+                                                                      std::filesystem::perms::group_exec |
+                                                                      std::filesystem::perms::others_read |
+                                                                      std::filesystem::perms::others_exec);
+  const test_support::ProgramFilesAt programFilesAt(programs.Path());
+#endif
+  const std::wstring programFiles = sys::GetProgramFilesDir();
+  struct Row {
+    std::wstring path;
+    InstallDirRefusal forService;
+    InstallDirRefusal forOthers;
+  };
+  const std::vector<Row> rows{
+      {programFiles + L"\\" + id, InstallDirRefusal::kNone, InstallDirRefusal::kNone},
+      {programFiles + L"\\Maker\\" + id, InstallDirRefusal::kNone, InstallDirRefusal::kNone},
+      {open + L"\\Brisklens", InstallDirRefusal::kUsersReach, InstallDirRefusal::kNone},
+      {open + L"\\new\\Brisklens", InstallDirRefusal::kUsersReach, InstallDirRefusal::kNone},
+      {open + L"\\user", InstallDirRefusal::kUsersReach, InstallDirRefusal::kNotEmpty},
+      {L"Brisklens", InstallDirRefusal::kNotLocal, InstallDirRefusal::kNotLocal},
+      {programFiles + L"\\a|b", InstallDirRefusal::kInvalidName, InstallDirRefusal::kInvalidName},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CheckInstallDir(row.path, id, true), row.forService) << common::WideToUtf8(row.path);
+    EXPECT_EQ(CheckInstallDir(row.path, id, false), row.forOthers) << common::WideToUtf8(row.path);
+  }
+  EXPECT_FALSE(sys::DirectoryExists(programFiles + L"\\" + id)) << "nothing made by the check";
 }
 
 TEST(InstallMarker, MakesTheFolderThisProductsOwnAndReplacesALinkWithoutFollowingIt) {

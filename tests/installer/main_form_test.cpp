@@ -13,6 +13,9 @@
 #include <string_view>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "common/crypto.h"
 #include "common/hex.h"
 #include "common/text.h"
@@ -86,6 +89,7 @@ class MainFormTest : public ::testing::Test {
     setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
     setenv("XDG_DATA_HOME", (root_ / "local").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root_ / "roaming").c_str(), 1);
+    setenv("PROGRAMFILES", (root_ / "programfiles").c_str(), 1);
     sys::fake_registry::Reset();
     sys::fake_processes::Reset();
     sys::fake_services::Reset();
@@ -1038,6 +1042,122 @@ TEST_F(MainFormTest, RegistrationRunsEveryConfiguredStepInOrder) {
   }
   EXPECT_EQ(hidden, (std::vector<std::wstring>{dir + L" | " + sys::CommandInterpreterLine(L"post1.bat"),
                                                dir + L" | " + sys::CommandInterpreterLine(L"post2.bat")}));
+}
+
+// A service runs as SYSTEM: its program must not lie where a program of the user can replace it.
+constexpr char kServiceConfig[] = R"(,"RunAtStartup":true,"StartupByService":true,"ServiceName":"BrisklensSvc",)"
+                                  R"("ServiceExeFileName":"Orvatte.exe")";
+
+TEST_F(MainFormTest, ServiceProductGoesToProgramFilesIntoAFolderOnlyAdministratorsChange) {
+  SetResource(L"configfile", Config(kServiceConfig));
+  fs::create_directories(root_ / "programfiles");
+  fs::permissions(root_ / "programfiles", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  const fs::path dir = root_ / "programfiles" / "Brisklens";
+  EXPECT_EQ(startPath_, (root_ / "programfiles").wstring() + L"\\Brisklens");
+  // The folder was left open to everyone by someone before.
+  fs::permissions(dir, fs::perms::all);
+  ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+  view_.texts[Ctl::edtPath] = dir.wstring();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  struct stat info {};
+  ASSERT_EQ(::stat(dir.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0755u);
+  EXPECT_EQ(ReadAll(dir / "Orvatte.exe"), "main program");
+  const auto& services = sys::fake_services::Services().services;
+  ASSERT_EQ(services.count(L"BrisklensSvc"), 1u);
+  EXPECT_TRUE(services.at(L"BrisklensSvc").binaryPath.starts_with(L"\"" + dir.wstring())) << "the service's program is there";
+}
+
+TEST_F(MainFormTest, OtherProductsKeepTheUsersFolderAndItsRights) {
+  for (const char* config : {"", R"(,"RunAtStartup":true)", R"(,"StartupByService":true)"}) {
+    SCOPED_TRACE(config);
+    fs::remove_all(InstallDir());
+    net::fake::Reset();
+    NewView();
+    SetResource(L"configfile", Config(config));
+    TFrmCommInst& form = Create();
+    EXPECT_EQ(startPath_, LocalDir());
+    fs::permissions(InstallDir(), fs::perms::all);
+    ServeDownload();
+    form.btnInstallClick();
+    ASSERT_EQ(form.installStatus(), kInstalled);
+    EXPECT_EQ(fs::status(InstallDir()).permissions(), fs::perms::all) << "its rights are left as they were";
+  }
+}
+
+// A folder below one that users may change is refused for a service product, with its message,
+// before anything is written; the same folder is fine for any other product.
+TEST_F(MainFormTest, ServiceProductRefusesAFolderWithinUsersReach) {
+  const fs::path shared = root_ / "shared";
+  const fs::path owned = root_ / "owned";
+  fs::create_directories(shared);
+  fs::create_directories(owned);
+  fs::permissions(shared, fs::perms::all);
+  ASSERT_EQ(::chown(owned.c_str(), 65534, 65534), 0);
+  for (const fs::path& parent : {shared, owned}) {
+    SCOPED_TRACE(parent.string());
+    net::fake::Reset();
+    ServeDownload();
+    NewView();
+    SetResource(L"configfile", Config(kServiceConfig));
+    context_.arguments = {L"astart"};
+    TFrmCommInst& form = Create();
+    view_.texts[Ctl::edtPath] = (parent / "Brisklens").wstring();
+    form.tmrAutoInstTimer();
+    const std::vector<std::wstring> expected{
+        L"report install_fail install_dir_refused 0",
+        L"dialog 本软件含系统服务，只能安装到仅管理员可修改的文件夹（如 Program Files），请重新选择！", L"quit",
+        L"close", L"report event install_end"};
+    const auto& timeline = Timeline();
+    std::vector<std::wstring> tail(timeline.end() - std::min(timeline.size(), expected.size()), timeline.end());
+    EXPECT_EQ(tail, expected);
+    EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
+    EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
+    EXPECT_FALSE(fs::exists(parent / "Brisklens")) << "nothing written";
+    EXPECT_TRUE(sys::fake_services::Services().services.empty());
+  }
+  net::fake::Reset();
+  ServeDownload();
+  NewView();
+  SetResource(L"configfile", Config());
+  context_.arguments = {};
+  TFrmCommInst& form = Create();
+  view_.texts[Ctl::edtPath] = (shared / "Brisklens").wstring();
+  form.btnInstallClick();
+  EXPECT_EQ(form.installStatus(), kInstalled);
+}
+
+// The folder was checked, then something put a link in its place before its list could be set:
+// the install ends as refused and writes nothing, there or where the link points.
+TEST_F(MainFormTest, ServiceFolderThatCannotBeProtectedEndsTheInstallBeforeAnythingIsWritten) {
+  SetResource(L"configfile", Config(kServiceConfig));
+  context_.arguments = {L"astart"};
+  fs::create_directories(root_ / "programfiles");
+  fs::create_directories(root_ / "elsewhere");
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  const fs::path dir = root_ / "programfiles" / "Brisklens";
+  view_.texts[Ctl::edtPath] = dir.wstring();
+  whileProcessingMessages_ = [&] {
+    if (fs::is_symlink(dir)) return;
+    fs::remove_all(dir);
+    fs::create_directory_symlink(root_ / "elsewhere", dir);
+  };
+  form.tmrAutoInstTimer();
+  const std::vector<std::wstring> expected{L"report install_fail install_dir_refused 0",
+                                           L"dialog 无法设置安装文件夹的访问权限，请重新选择！", L"quit", L"close",
+                                           L"report event install_end"};
+  const auto& timeline = Timeline();
+  std::vector<std::wstring> tail(timeline.end() - std::min(timeline.size(), expected.size()), timeline.end());
+  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
+  EXPECT_TRUE(fs::is_empty(root_ / "elsewhere")) << "no marker, no file";
+  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
 }
 
 TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {

@@ -11,6 +11,10 @@
 #include <string_view>
 #include <system_error>
 
+#ifndef _WIN32
+#include <stdlib.h>
+#endif
+
 #include "common/text.h"
 
 namespace test_support {
@@ -91,5 +95,16 @@ class TempFolder {
  private:
   std::wstring path_;
 };
+
+#ifndef _WIN32
+// Makes folder the host's Program Files folder ($PROGRAMFILES) for the life of the object.
+class ProgramFilesAt {
+ public:
+  explicit ProgramFilesAt(std::wstring_view folder) { ::setenv("PROGRAMFILES", common::WideToUtf8(folder).c_str(), 1); }
+  ~ProgramFilesAt() { ::unsetenv("PROGRAMFILES"); }
+  ProgramFilesAt(const ProgramFilesAt&) = delete;
+  ProgramFilesAt& operator=(const ProgramFilesAt&) = delete;
+};
+#endif
 
 }  // namespace test_support
