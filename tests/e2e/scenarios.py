@@ -805,18 +805,10 @@ def type_folder(run: Run, wid: str, folder: str):
     time.sleep(0.5)
 
 
-def install_dir_refused(run: Run):
-    """A typed folder that holds the user's files is refused with the message and nothing is
-    written; an empty one is then accepted."""
-    data = run.prefix.unix("C:\\Data")
-    before = users_folder(data)
-    run.prefix.unix("C:\\Empty").mkdir()
-    exe = run.place_installer(PLAIN_NAME)
-    proc = run.prefix.start(exe)
-    wid = run.window()
-    run.prefix.click(wid, *TOGGLE)
-    time.sleep(1.5)
-    type_folder(run, wid, "C:\\Data")
+def typed_folder_refused(run: Run, proc, wid: str, folder: str):
+    """Types folder (the custom-install row is open) and presses "一键安装": a message dialog says
+    why, it is confirmed, and the installer stays on its install page."""
+    type_folder(run, wid, folder)
     run.shot("typed-folder")
     # The message dialog's grey title bar covers a point of the blue header: seen there, the
     # dialog came; gone, it closed.
@@ -831,19 +823,43 @@ def install_dir_refused(run: Run):
     check(wait_for(confirm, 60), "the message is confirmed")
     check(proc.poll() is None, "the installer stays open")
     run.shot("install-page-again")
-    check(tree(data) == before, "nothing written into the user's folder")
     check(not any(r.startswith("/api/report/install") or r.startswith("/api/config/soft_down") for r in run.reports()),
           f"no install begun: {run.reports()}")
-    type_folder(run, wid, "C:\\Empty")
+
+
+def typed_folder_installs(run: Run, proc, wid: str, folder: str):
+    """Types folder, presses "一键安装" and leaves the finish page: installed there, exit 0."""
+    type_folder(run, wid, folder)
     run.prefix.click(wid, *BTN_INSTALL)
-    check(wait_for(lambda: run.prefix.unix("C:\\Empty\\unin.exe").exists(), 120), "installed into the empty folder")
+    check(wait_for(lambda: (run.prefix.unix(folder) / "unin.exe").exists(), 120), f"installed into {folder}")
     time.sleep(2)
     run.shot("finish-page")
     code = press_until_exit(proc, lambda: run.prefix.click(wid, *BTN_FINISH))
     check(code == EXIT["installed"], f"exit code {code} = installed")
-    empty = run.prefix.unix("C:\\Empty")
-    check((empty / "Orvatte.exe").is_file() and (empty / "install.marker").read_text() == SOFT_ID,
+    installed = run.prefix.unix(folder)
+    check((installed / "Orvatte.exe").is_file() and (installed / "install.marker").read_text() == SOFT_ID,
           "program and marker in the accepted folder")
+
+
+def open_custom_install(run: Run, exe: Path):
+    """Starts exe and opens its custom-install row; the process and its window."""
+    proc = run.prefix.start(exe)
+    wid = run.window()
+    run.prefix.click(wid, *TOGGLE)
+    time.sleep(1.5)
+    return proc, wid
+
+
+def install_dir_refused(run: Run):
+    """A typed folder that holds the user's files is refused with the message and nothing is
+    written; an empty one is then accepted."""
+    data = run.prefix.unix("C:\\Data")
+    before = users_folder(data)
+    run.prefix.unix("C:\\Empty").mkdir()
+    proc, wid = open_custom_install(run, run.place_installer(PLAIN_NAME))
+    typed_folder_refused(run, proc, wid, "C:\\Data")
+    check(tree(data) == before, "nothing written into the user's folder")
+    typed_folder_installs(run, proc, wid, "C:\\Empty")
 
 
 def install_dir_refused_unattended(run: Run):
@@ -862,6 +878,47 @@ def install_dir_refused_unattended(run: Run):
     check(param(reports[-1], "event_id") == "install_end", "install_end follows")
     check(not any(r.startswith("/api/config/soft_down") for r in reports), "nothing looked up or downloaded")
     check(tree(run.install_dir()) == before, "nothing written")
+
+
+SERVICE_DIR = "C:\\Program Files (x86)\\Brisklens"
+SERVICE_KEY = r"System\CurrentControlSet\Services\BrisklensSvc"
+
+
+def service_product_installs(run: Run):
+    """A product whose program runs as a Windows service (as SYSTEM) installs by itself into Program
+    Files, nothing into the user's folders; the service names the program there; the uninstaller
+    removes program, service and entry."""
+    exe = run.place_installer(exe="installer-service.exe")
+    code = run.run_to_end(exe, "astart")
+    check(code == EXIT["installed"], f"exit code {code} = installed")
+    d = run.prefix.unix(SERVICE_DIR)
+    for rel in ("Orvatte.exe", "unin.exe", "install.marker", "data/readme.txt"):
+        check((d / rel).is_file(), f"installed file {rel} in Program Files")
+    check(not run.install_dir().exists(), "nothing in the user's local application data")
+    reg = run.hklm()
+    entry = reg.key(UNINSTALL_KEY)
+    check(entry is not None and entry.get("uninstallstring") == ("REG_SZ", f'"{SERVICE_DIR}\\unin.exe"'),
+          f"uninstall entry names Program Files: {entry and entry.get('uninstallstring')}")
+    service = reg.key(SERVICE_KEY)
+    image = service.get("imagepath") if service else None
+    check(image is not None and f"{SERVICE_DIR}\\Orvatte.exe" in image[1], f"the service runs the program there: {image}")
+    code = run_uninstaller(run, d / "unin.exe")
+    check(code == EXIT["uninstalled"], f"exit code {code} = uninstalled")
+    check(not (d / "Orvatte.exe").exists(), "installed files removed")
+    reg = run.hklm()
+    check(reg.key(SERVICE_KEY) is None, "service removed")
+    check(reg.key(UNINSTALL_KEY) is None, "uninstall entry removed")
+
+
+def service_folder_refused(run: Run):
+    """A service product and a typed folder outside Program Files, below a folder that users may
+    change: refused with its message, nothing made or written; a new folder below Program Files is
+    then accepted."""
+    proc, wid = open_custom_install(run, run.place_installer(PLAIN_NAME, exe="installer-service.exe"))
+    check(run.prefix.unix(SERVICE_DIR).is_dir(), "the default folder is in Program Files")
+    typed_folder_refused(run, proc, wid, "C:\\Tools\\Brisklens")
+    check(not run.prefix.unix("C:\\Tools").exists(), "nothing made")
+    typed_folder_installs(run, proc, wid, "C:\\Program Files (x86)\\Maker\\Brisklens")
 
 
 def special_characters(run: Run):
@@ -1300,6 +1357,8 @@ SCENARIOS = {
     "install_dir_refused": install_dir_refused,
     "install_dir_refused_unattended": install_dir_refused_unattended,
     "special_characters": special_characters,
+    "service_product_installs": service_product_installs,
+    "service_folder_refused": service_folder_refused,
     "signed_install": signed_install,
     "signed_refuses_swapped_missing_malformed": signed_refuses,
     "signed_keyless_product_ignores_sig": keyless_product_ignores_sig,
