@@ -43,7 +43,8 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
 
-// The same path as written, but for letter case and the kind of separator.
+// The same path as written, but for letter case and the kind of separator. Not sys::SameFolder:
+// that resolves links, and a link of the user's to Program Files is no Program Files.
 bool SamePathText(std::wstring_view a, std::wstring_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
            return IsSeparator(x) ? IsSeparator(y) : AsciiUpper(x) == AsciiUpper(y);

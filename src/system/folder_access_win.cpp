@@ -3,7 +3,6 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "system/files_platform.h"
 #include "system/folder_access.h"
 #include "system/private_folder_win.h"
 #include "system/win_handle.h"
@@ -22,8 +21,9 @@ std::wstring SidText(PSID sid) {
 }  // namespace
 
 std::optional<FolderAccess> ReadFolderAccess(const std::wstring& folder) {
-  // From the folder itself: through a link, the list read would be the target's.
-  const win::FileHandle held = win::HoldPlainFolder(platform::FullPath(folder));
+  // From the folder itself, as named (a full path would resolve links): through a link, the list
+  // read would be the target's.
+  const win::FileHandle held = win::HoldPlainFolder(folder);
   if (!held) return std::nullopt;
   PSID owner = nullptr;
   PACL list = nullptr;
@@ -66,7 +66,7 @@ bool ProtectServiceFolder(const std::wstring& folder) {
   }
   // Held, the folder can be neither renamed nor replaced by a link while its list is set; by name,
   // so that what is inside already inherits the new entries too.
-  std::wstring path = platform::FullPath(folder);
+  std::wstring path = folder;
   const win::FileHandle held = win::HoldPlainFolder(path);
   return held && SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
