@@ -9,8 +9,9 @@ namespace sys {
 
 // True when a service of that name can be opened.
 bool ServiceExists(std::wstring_view name);
-// Creates an automatically started service running as LocalSystem; true when it exists already
-// (its configuration is then left as it is) or was created.
+// Creates an automatically started service running as LocalSystem, or points an existing one at
+// binaryPath (an earlier install's may name a program in a folder that users could change; the rest
+// of its configuration stays); true when done.
 bool InstallService(std::wstring_view name, std::wstring_view displayName, std::wstring_view binaryPath);
 // Sets the service to automatic start and starts it; true when the start request succeeded.
 bool StartServiceByName(std::wstring_view name);

@@ -35,8 +35,12 @@ void Log(const wchar_t* operation, std::wstring_view name) {
 bool ServiceExists(std::wstring_view name) { return Services().services.contains(std::wstring(name)); }
 
 bool InstallService(std::wstring_view name, std::wstring_view displayName, std::wstring_view binaryPath) {
-  if (ServiceExists(name)) return true;
   if (Services().denied || name.empty()) return false;
+  if (auto* service = Find(name)) {
+    service->binaryPath = ServiceCommandLine(binaryPath);
+    Log(L"repoint", name);
+    return true;
+  }
   Services().services[std::wstring(name)] = {std::wstring(displayName), ServiceCommandLine(binaryPath), true,
                                              State::Stopped};
   Log(L"create", name);

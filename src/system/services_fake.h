@@ -19,7 +19,8 @@ struct Service {
 
 struct Manager {
   std::map<std::wstring, Service> services;
-  // "create <name>", "start <name>", "stop <name>", "delete <name>" for every successful operation.
+  // "create <name>", "repoint <name>", "start <name>", "stop <name>", "delete <name>" for every
+  // successful operation.
   std::vector<std::wstring> log;
   bool denied = false;  // the manager cannot be opened with full access, as without elevation
 };

@@ -43,8 +43,13 @@ bool ServiceExists(std::wstring_view name) {
 }
 
 bool InstallService(std::wstring_view name, std::wstring_view displayName, std::wstring_view binaryPath) {
-  if (ServiceExists(name)) return true;
   const win::ServiceHandle manager = OpenManager();
+  if (ServiceExists(name)) {
+    const win::ServiceHandle service = OpenFullService(manager, name);
+    return service && ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                           ServiceCommandLine(binaryPath).c_str(), nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr);
+  }
   if (!manager) return false;
   const win::ServiceHandle service(CreateServiceW(
       manager.Get(), std::wstring(name).c_str(), std::wstring(displayName).c_str(), SERVICE_ALL_ACCESS,

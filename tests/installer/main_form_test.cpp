@@ -1073,6 +1073,23 @@ TEST_F(MainFormTest, ServiceProductGoesToProgramFilesIntoAFolderOnlyAdministrato
   EXPECT_TRUE(services.at(L"BrisklensSvc").binaryPath.starts_with(L"\"" + dir.wstring())) << "the service's program is there";
 }
 
+// An earlier version was installed into the user's folder, with its service running the program
+// there: the new install's service runs the program in Program Files instead.
+TEST_F(MainFormTest, ServiceOfAnEarlierInstallInTheUsersFolderRunsTheNewProgram) {
+  SetResource(L"configfile", Config(kServiceConfig));
+  sys::fake_services::Services().services[L"BrisklensSvc"] = {
+      L"Brisklens", L"\"" + LocalDir() + L"\\Orvatte.exe\"", true, sys::fake_services::State::Running};
+  ServeDownload();
+  TFrmCommInst& form = Create();
+  const fs::path dir = root_ / "programfiles" / "Brisklens";
+  view_.texts[Ctl::edtPath] = dir.wstring();
+  form.btnInstallClick();
+  ASSERT_EQ(form.installStatus(), kInstalled);
+  const auto& service = sys::fake_services::Services().services.at(L"BrisklensSvc");
+  EXPECT_TRUE(service.binaryPath.starts_with(L"\"" + dir.wstring())) << common::WideToUtf8(service.binaryPath);
+  EXPECT_EQ(service.displayName, L"Brisklens");
+}
+
 TEST_F(MainFormTest, OtherProductsKeepTheUsersFolderAndItsRights) {
   for (const char* config : {"", R"(,"RunAtStartup":true)", R"(,"StartupByService":true)"}) {
     SCOPED_TRACE(config);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -70,11 +71,15 @@ TEST(Services, InstallStartStopRemoveARealService) {
   EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_AUTO_START));
   EXPECT_EQ(config.serviceType & SERVICE_WIN32_OWN_PROCESS, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
 
-  // A second install keeps the existing service as it is, but the start makes it automatic again.
-  EXPECT_TRUE(sys::InstallService(name, L"Other", root / L"other.exe"));
+  // A second install points the existing service at its program and keeps the rest of it; the
+  // start makes it automatic again.
+  const std::wstring moved = root / L"moved\\svc probe.exe";
+  std::filesystem::create_directories(test_support::FsPath(root / L"moved"));
+  ASSERT_TRUE(CopyFileW(SERVICE_PROBE_EXE, moved.c_str(), FALSE));
+  EXPECT_TRUE(sys::InstallService(name, L"Other", moved));
   SetStartType(name, SERVICE_DEMAND_START);
   config = QueryConfig(name);
-  EXPECT_EQ(config.binaryPath, L"\"" + binary + L"\"");
+  EXPECT_EQ(config.binaryPath, L"\"" + moved + L"\"");
   EXPECT_EQ(config.displayName, L"Orvatte 测试服务");
 
   EXPECT_TRUE(sys::StartServiceByName(name));
