@@ -2,11 +2,9 @@
 // custom-install toggle and percent label.
 #include "installer/main_form.h"
 
-#include <exception>
 #include <utility>
 
 #include "common/strings.h"
-#include "common/text.h"
 #include "installer/config_file.h"
 #include "installer/install_folder.h"
 #include "installer/install_rules.h"
@@ -69,25 +67,33 @@ TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
           }};
 }
 
-TFrmCommInst::TFrmCommInst(MainView& view, TProcessContext context) : view_(view), context_(std::move(context)) {}
+TFrmCommInst::TFrmCommInst(MainView& view, TProcessContext context)
+    : view_(view),
+      context_(std::move(context)),
+      previousErrorSink_(sys::SetHandlerErrorSink([this](const std::wstring& message) { handlerFailed(message); })) {}
 
-TFrmCommInst::~TFrmCommInst() { FormDestroy(); }
+TFrmCommInst::~TFrmCommInst() {
+  FormDestroy();
+  sys::SetHandlerErrorSink(std::move(previousErrorSink_));
+}
 
-// An error that escapes a handler is shown in the standard message box and ends the handler; it
-// never reaches the window procedure.
+// An error that escapes a handler ends the handler and goes the way of every error that reaches
+// a window procedure.
 bool TFrmCommInst::guarded(const std::function<void()>& handler) {
-  std::wstring message;
   try {
     handler();
     return true;
-  } catch (const common::EGeneralError& e) {
-    message = e.Message();
-  } catch (const std::exception& e) {
-    message = common::Utf8ToWide(e.what());
+  } catch (...) {
+    sys::ReportHandlerError();
+    return false;
   }
+}
+
+// The outcome is an unexpected error unless one was decided already; the user is told in the
+// standard message box.
+void TFrmCommInst::handlerFailed(const std::wstring& message) {
   if (FExitCode == ExitCode::kCancelled) FExitCode = ExitCode::kUnexpectedError;
   view_.ShowMessageBox(message);
-  return false;
 }
 
 void TFrmCommInst::quit(ExitCode code) {

@@ -16,6 +16,7 @@
 #include "installer/fail_reasons.h"
 #include "installer/install_rules.h"
 #include "installer/main_view.h"
+#include "system/handler_errors.h"
 
 namespace net {
 class TAPI;
@@ -155,6 +156,7 @@ class TFrmCommInst {
   void moveUninstallProgress(int from, int to, int sleepMs);
   void waitingInfo(const std::wstring& text);
   bool guarded(const std::function<void()>& handler);  // false when the handler ended with an error
+  void handlerFailed(const std::wstring& message);      // where every error of a handler ends
 
   MainView& view_;
   TProcessContext context_;
@@ -177,6 +179,7 @@ class TFrmCommInst {
   bool quitPosted_ = false;
   bool unattended_ = false;  // the install runs from tmrAutoInst
   ExitCode FExitCode = ExitCode::kCancelled;
+  sys::HandlerErrorSink previousErrorSink_;  // put back when the window's behaviour goes
 };
 
 }  // namespace installer

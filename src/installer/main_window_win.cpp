@@ -1,11 +1,12 @@
 // MainView on the skinned Win32 window.
 #include "installer/main_window_win.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
+#include "system/files.h"
 #include "system/gui_thread.h"
 #include "system/message_box.h"
+#include "system/processes.h"
 #include "ui/dialogs.h"
 #include "ui/png.h"
 
@@ -32,6 +33,7 @@ TMainWindow::TMainWindow() : form_(ui::ResourceSkins()), window_(form_) {
   };
   window_.OnQueryEndSession = [this] { return !OnCloseQuery || OnCloseQuery(); };
   window_.Create(nullptr, true);
+  sys::SetApplicationWindow(window_.Handle(), L"Install");  // until the behaviour sets its title
 }
 
 void TMainWindow::ShowAtStart(int showCommand) {
@@ -60,7 +62,6 @@ ui::TControl& TMainWindow::Control(Ctl control) {
 }
 
 void TMainWindow::SetTitle(const std::wstring& text) {
-  title_ = text;
   form_.SetCaption(text);
   sys::SetApplicationWindow(window_.Handle(), text);  // owner and caption of the system's message boxes
 }
@@ -167,12 +168,10 @@ bool TMainWindow::ShowConfirmDialog(const std::wstring& text, bool yesDefault) {
 
 int TMainWindow::ShowCheckIfInstalled(const std::wstring& text) { return ui::ShowCheckIfInstallDialog(text); }
 
-void TMainWindow::ShowMessageBox(const std::wstring& text) {
-  MessageBoxW(window_.Handle(), text.c_str(), title_.c_str(), MB_OK);
-}
+void TMainWindow::ShowMessageBox(const std::wstring& text) { sys::ShowStandardMessage(text); }
 
 bool TMainWindow::AskYesNo(const std::wstring& caption, const std::wstring& text) {
-  return MessageBoxW(window_.Handle(), text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+  return sys::AskYesNo(window_.Handle(), caption, text);
 }
 
 std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& title) {
@@ -189,9 +188,7 @@ std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& tit
 
 std::intptr_t TMainWindow::ShellOpen(const std::wstring& file, const std::wstring& parameters,
                                      const std::wstring& directory, int showCmd, bool ownedByWindow) {
-  return reinterpret_cast<std::intptr_t>(ShellExecuteW(ownedByWindow ? window_.Handle() : nullptr, L"open", file.c_str(),
-                                                       parameters.empty() ? nullptr : parameters.c_str(),
-                                                       directory.empty() ? nullptr : directory.c_str(), showCmd));
+  return sys::ShellOpen(ownedByWindow ? window_.Handle() : nullptr, file, parameters, directory, showCmd);
 }
 
 }  // namespace installer

@@ -66,7 +66,6 @@ class TMainWindow : public MainView {
 
   ui::TMainForm form_;
   ui::TFormWindow window_;
-  std::wstring title_ = L"Install";
   bool hiddenAtStart_ = false;
   bool closing_ = false;
 };

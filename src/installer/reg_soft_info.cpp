@@ -1,24 +1,22 @@
 #include "installer/reg_soft_info.h"
 
-#include <algorithm>
 #include <bit>
-#include <initializer_list>
 #include <optional>
 #include <vector>
+
+#include "system/registry_values.h"
 
 namespace installer {
 namespace {
 
 namespace reg = sys::reg;
 
-// The value's bytes when it exists with one of the types and, if size is not zero, that size.
-std::optional<std::vector<std::uint8_t>> Query(const sys::RegKey& key, std::wstring_view name,
-                                               std::initializer_list<std::uint32_t> types, std::size_t size) {
-  std::uint32_t type = 0;
+// The bytes of a value of that type and size, when it exists so.
+std::optional<std::vector<std::uint8_t>> Query(const sys::RegKey& key, std::wstring_view name, std::uint32_t type,
+                                               std::size_t size) {
+  std::uint32_t found = 0;
   std::vector<std::uint8_t> data;
-  if (key.QueryValue(name, type, data) != reg::kSuccess) return std::nullopt;
-  if (std::find(types.begin(), types.end(), type) == types.end()) return std::nullopt;
-  if (size != 0 && data.size() != size) return std::nullopt;
+  if (key.QueryValue(name, found, data) != reg::kSuccess || found != type || data.size() != size) return std::nullopt;
   return data;
 }
 
@@ -38,7 +36,7 @@ std::vector<std::uint8_t> ToLittleEndian(std::uint64_t value, std::size_t size) 
 }
 
 std::optional<std::uint32_t> QueryDword(const sys::RegKey& key, std::wstring_view name) {
-  const auto data = Query(key, name, {reg::kRegDword}, 4);
+  const auto data = Query(key, name, reg::kRegDword, 4);
   if (!data) return std::nullopt;
   return static_cast<std::uint32_t>(FromLittleEndian(*data));
 }
@@ -61,8 +59,8 @@ bool TRegSoftInfo::ReadValue(std::wstring_view sValueName, bool defaultValue) {
 }
 
 std::wstring TRegSoftInfo::ReadValue(std::wstring_view sValueName, const std::wstring& defaultValue) {
-  const auto data = Query(FReg, sValueName, {reg::kRegSz, reg::kRegExpandSz}, 0);
-  return data ? reg::StringFromData(*data) : defaultValue;
+  std::wstring text;
+  return sys::QueryStringValue(FReg, sValueName, text) == reg::kSuccess ? text : defaultValue;
 }
 
 std::int32_t TRegSoftInfo::ReadValue(std::wstring_view sValueName, std::int32_t defaultValue) {
@@ -71,7 +69,7 @@ std::int32_t TRegSoftInfo::ReadValue(std::wstring_view sValueName, std::int32_t 
 }
 
 double TRegSoftInfo::ReadValue(std::wstring_view sValueName, double defaultValue) {
-  const auto data = Query(FReg, sValueName, {reg::kRegBinary}, sizeof(double));
+  const auto data = Query(FReg, sValueName, reg::kRegBinary, sizeof(double));
   return data ? std::bit_cast<double>(FromLittleEndian(*data)) : defaultValue;
 }
 
@@ -80,7 +78,7 @@ void TRegSoftInfo::WriteValue(std::wstring_view sValueName, bool value) {
 }
 
 void TRegSoftInfo::WriteValue(std::wstring_view sValueName, const std::wstring& value) {
-  FReg.SetValue(sValueName, reg::kRegSz, reg::StringData(value));
+  sys::SetStringValue(FReg, sValueName, value);
 }
 
 void TRegSoftInfo::WriteValue(std::wstring_view sValueName, std::int32_t value) {

@@ -85,11 +85,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     behaviour.FormShow();
   }
 
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  sys::RunMessageLoop([] { return false; });
   behaviour.FormDestroy();
   return installer::ToInt(behaviour.exitCode());
 }

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "system/dll_search.h"
+#include "system/message_box.h"
 
 namespace sys {
 namespace {
@@ -16,7 +17,7 @@ bool g_searchRestricted = false;  // SetDefaultDllDirectories is in force
   std::wstring text = L"无法从系统文件夹加载 " + common::Utf8ToWide(dll ? dll : "?");
   if (function) text += L" 中的 " + common::Utf8ToWide(function);
   text += L"，安装程序无法继续。";
-  MessageBoxW(nullptr, text.c_str(), L"Install", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  ShowMessageBox(nullptr, text, L"Install", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
   ExitProcess(static_cast<UINT>(g_failureExitCode));
 }
 

@@ -15,6 +15,7 @@
 #include "system/files_platform.h"
 #include "system/private_folder_win.h"
 #include "system/registry.h"
+#include "system/registry_values.h"
 #include "system/win_handle.h"
 
 namespace sys {
@@ -78,15 +79,13 @@ std::vector<std::pair<std::wstring, std::wstring>> MachineProfiles() {
   std::wstring sid;
   for (std::uint32_t index = 0; list.EnumSubKey(index, sid) == reg::kSuccess; ++index) {
     RegKey profile;
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
+    std::wstring path;
     if (RegKey::Open(list, sid, reg::kKeyRead, profile) != reg::kSuccess ||
-        profile.QueryValue(L"ProfileImagePath", type, data) != reg::kSuccess ||
-        (type != reg::kRegSz && type != reg::kRegExpandSz)) {
+        QueryStringValue(profile, L"ProfileImagePath", path) != reg::kSuccess) {
       continue;
     }
     wchar_t expanded[MAX_PATH] = {};
-    const DWORD size = ExpandEnvironmentStringsW(reg::StringFromData(data).c_str(), expanded, MAX_PATH);
+    const DWORD size = ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH);
     if (size > 1 && size <= MAX_PATH) profiles.emplace_back(sid, expanded);
   }
   return profiles;

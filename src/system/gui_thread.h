@@ -1,7 +1,8 @@
 // Hand-off of calls from worker threads to the GUI thread. A worker that must run something on the
 // GUI thread (a completion or progress callback) hands it over and blocks until the GUI thread has
 // run it. The GUI thread serves these hand-offs whenever it processes its message queue: in its
-// message loop, in modal loops, and in ProcessPendingMessages, which long operations call.
+// message loop (RunMessageLoop, modal loops included), and in ProcessPendingMessages, which long
+// operations call. These are the only message pumps of the program.
 //
 // Windows build: a message-only window of ours receives the call through SendMessage, which the
 // system delivers to the GUI thread whenever it retrieves messages. Host build: a queue that tests
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 namespace sys {
 
@@ -19,6 +21,12 @@ void InitGuiThread();
 // Runs call on the GUI thread and returns once it has run. On the GUI thread itself the call runs
 // at once. An exception thrown by call is swallowed: it never crosses threads.
 void RunOnGuiThread(const std::function<void()>& call);
+
+// The message loop: gets and dispatches messages, hand-offs included, until done() holds (asked
+// before each wait) or a quit request arrives. Returns the quit request's exit code when one ended
+// it; the request is then off the queue, so a nested loop posts it again for the loop outside.
+// The main window's loop and every modal loop are this one.
+std::optional<int> RunMessageLoop(const std::function<bool()>& done);
 
 // Serves everything that is waiting (window messages and hand-offs) and returns. False when a quit
 // request is pending (it stays pending for the message loop).

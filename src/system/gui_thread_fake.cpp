@@ -61,6 +61,12 @@ void RunOnGuiThread(const std::function<void()>& call) {
   g_changed.wait(lock, [&] { return pending.done; });
 }
 
+std::optional<int> RunMessageLoop(const std::function<bool()>& done) {
+  // The host has no quit requests: the loop serves hand-offs until done.
+  while (!done()) WaitAndProcessMessages(10);
+  return std::nullopt;
+}
+
 bool ProcessPendingMessages() {
   ServeQueue();
   return true;

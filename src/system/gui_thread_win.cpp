@@ -40,6 +40,15 @@ bool DispatchPending() {
   return true;
 }
 
+// Sleeps until a message or hand-off arrives or timeoutMs has passed. QS_ALLINPUT includes
+// QS_SENDMESSAGE, so a waiting hand-off wakes the thread for the look that serves it.
+// MWMO_INPUTAVAILABLE: a message that is in the queue already but was seen by an
+// earlier look (a PeekMessage without PM_REMOVE, a GetQueueStatus of a control) ends the wait
+// too; without it the thread would sleep on with input waiting.
+void WaitForInput(DWORD timeoutMs) {
+  MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
 }  // namespace
 
 void InitGuiThread() {
@@ -64,12 +73,26 @@ void RunOnGuiThread(const std::function<void()>& call) {
   SendMessageW(g_window, kRunCall, 0, reinterpret_cast<LPARAM>(&call));
 }
 
+std::optional<int> RunMessageLoop(const std::function<bool()>& done) {
+  // One message at a time, as GetMessage would give them, but done() is asked again after a
+  // hand-off too, which GetMessage serves without returning.
+  MSG msg{};
+  while (!done()) {
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else if (!done()) {  // the look may have served a hand-off that ended the loop
+      WaitForInput(INFINITE);
+    }
+  }
+  return std::nullopt;
+}
+
 bool ProcessPendingMessages() { return DispatchPending(); }
 
 bool WaitAndProcessMessages(unsigned timeoutMs) {
-  // QS_ALLINPUT includes QS_SENDMESSAGE, so a waiting hand-off wakes the thread; the wait itself
-  // also delivers sent messages.
-  MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  WaitForInput(timeoutMs);
   return DispatchPending();
 }
 

@@ -56,6 +56,10 @@ std::intptr_t RunHiddenThroughCommandInterpreter(std::wstring_view file) {
   return RunWithOwnToken(CommandInterpreterLine(name), false, folder, false);
 }
 
+std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
+  return ShellOpen(nullptr, file, L"", directory, showCmd);
+}
+
 std::wstring WebPageCommandLine(std::wstring_view url) {
   // url.dll's handler takes the rest of the line as the address, unparsed.
   return L"\"" + SystemProgramPath(L"rundll32.exe") + L"\" url.dll,FileProtocolHandler " + std::wstring(url);

@@ -53,8 +53,11 @@ std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view
 // start of an installed program gets, so that it finds its files by relative path. Empty for a
 // bare name.
 std::wstring ProgramFolder(std::wstring_view program);
-// ShellExecuteW(no owner, "open", file, no parameters, directory or none when empty, showCmd); the
-// shell's result (above 32 on success).
+// ShellExecuteW(owner, "open", file, parameters or none when empty, directory or none when empty,
+// showCmd): every shell "open" of the installer. The shell's result (above 32 on success).
+std::intptr_t ShellOpen(void* owner, std::wstring_view file, std::wstring_view parameters, std::wstring_view directory,
+                        int showCmd);
+// ShellOpen without owner and parameters.
 std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory);
 // Opens url with the desktop user's rights, maximised: the system's URL handler is started under
 // the desktop shell's token, so a browser never runs elevated. Without that token nothing opens.

@@ -71,9 +71,13 @@ std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view 
                 ignored);
 }
 
-std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
+std::intptr_t ShellOpen(void*, std::wstring_view file, std::wstring_view parameters, std::wstring_view directory,
+                        int showCmd) {
   std::uint32_t error = 0;
-  return Record({Token::Shell, std::wstring(file), L"", std::wstring(directory), showCmd, false}, error) != 0 ? 42 : 2;
+  return Record({Token::Shell, std::wstring(file), std::wstring(parameters), std::wstring(directory), showCmd, false},
+                error) != 0
+             ? 42
+             : 2;
 }
 
 void OpenWebPage(std::wstring_view url) {

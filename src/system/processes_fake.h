@@ -13,7 +13,7 @@ enum class Token { DesktopUser, Own, Inherited, Shell };
 struct Start {
   Token token = Token::Own;
   std::wstring application;  // StartProgramWithArgs' program; the file or address of a shell open
-  std::wstring commandLine;
+  std::wstring commandLine;  // a shell open's parameters
   std::wstring currentDir;
   int show = 0;  // SW_* value
   bool wait = false;

@@ -138,11 +138,14 @@ std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view 
   return reinterpret_cast<std::intptr_t>(process.hProcess);
 }
 
-std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
+std::intptr_t ShellOpen(void* owner, std::wstring_view file, std::wstring_view parameters, std::wstring_view directory,
+                        int showCmd) {
   const std::wstring path(file);
+  const std::wstring arguments(parameters);
   const std::wstring folder(directory);
-  return reinterpret_cast<std::intptr_t>(
-      ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), showCmd));
+  return reinterpret_cast<std::intptr_t>(ShellExecuteW(static_cast<HWND>(owner), L"open", path.c_str(),
+                                                       arguments.empty() ? nullptr : arguments.c_str(),
+                                                       folder.empty() ? nullptr : folder.c_str(), showCmd));
 }
 
 void OpenWebPage(std::wstring_view url) {

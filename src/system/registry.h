@@ -38,6 +38,7 @@ inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidHandle = 6;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
+inline constexpr long kUnsupportedType = 1630;
 
 // REG_SZ data of a text: UTF-16LE characters and one terminating NUL, (length + 1) x 2 bytes.
 std::vector<std::uint8_t> StringData(std::wstring_view text);

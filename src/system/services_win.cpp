@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "system/gui_thread.h"
 #include "system/services.h"
 #include "system/win_handle.h"
 
@@ -16,20 +17,6 @@ win::ServiceHandle OpenManager() {
 
 win::ServiceHandle OpenFullService(const win::ServiceHandle& manager, std::wstring_view name) {
   return win::ServiceHandle(OpenServiceW(manager.Get(), std::wstring(name).c_str(), SERVICE_ALL_ACCESS));
-}
-
-// Runs the window messages waiting in this thread's queue; a quit request is put back for the
-// message loop.
-void PumpMessages() {
-  MSG message{};
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
 }
 
 }  // namespace
@@ -76,7 +63,7 @@ bool StopServiceByName(std::wstring_view name) {
   Sleep(kStopWaitStepMs);
   for (DWORD waited = kStopWaitStepMs;; waited += kStopWaitStepMs) {
     if (!QueryServiceStatus(service.Get(), &status)) break;
-    PumpMessages();
+    ProcessPendingMessages();
     if (status.dwCurrentState != SERVICE_STOP_PENDING) break;
     if (waited >= kStopWaitLimitMs) return false;
     Sleep(kStopWaitStepMs);

@@ -73,14 +73,11 @@ std::wstring GetInstalledExePath(std::wstring_view softId) {
 std::wstring GetRegisteredInstallDir(std::wstring_view softId) {
   if (softId.empty()) return {};
   RegKey key;
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
+  std::wstring command;
   if (RegKey::Open(RegRoot::LocalMachine, UninstallKeyPath(softId), reg::kKeyRead, key) != reg::kSuccess ||
-      key.QueryValue(L"UninstallString", type, data) != reg::kSuccess ||
-      (type != reg::kRegSz && type != reg::kRegExpandSz)) {
+      QueryStringValue(key, L"UninstallString", command) != reg::kSuccess) {
     return {};
   }
-  std::wstring command = reg::StringFromData(data);
   std::erase(command, L'"');
   const std::size_t slash = command.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : command.substr(0, slash);

@@ -4,6 +4,8 @@
 #include <dwmapi.h>
 #include <windowsx.h>
 
+#include "system/gui_thread.h"
+#include "system/handler_errors.h"
 #include "ui/controls.h"
 #include "ui/gdiplus_canvas_win.h"
 
@@ -190,16 +192,8 @@ int TFormWindow::ShowModal() {
   Show(SW_SHOW);
   SetActiveWindow(hwnd_);
   SetFocus(hwnd_);
-  MSG msg;
-  while (form_.ModalResult() == 0 && IsWindow(hwnd_)) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  const std::optional<int> quit = sys::RunMessageLoop([this] { return form_.ModalResult() != 0 || !IsWindow(hwnd_); });
+  if (quit) PostQuitMessage(*quit);  // for the main loop
   for (HWND w : disabled) {
     if (w != hwnd_) EnableWindow(w, TRUE);
   }
@@ -356,10 +350,19 @@ LRESULT TFormWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+// No exception leaves here: what a handler throws ends that handler and goes to the one error
+// path, and the window goes on serving its messages.
 LRESULT CALLBACK TFormWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<TFormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->HandleMessage(msg, wParam, lParam);
+  try {
+    return self->HandleMessage(msg, wParam, lParam);
+  } catch (...) {
+    // A paint that failed half-way would otherwise be asked for again at once, for ever.
+    if (msg == WM_PAINT) ValidateRect(hwnd, nullptr);
+    sys::ReportHandlerError();
+    return 0;
+  }
 }
 
 }  // namespace ui

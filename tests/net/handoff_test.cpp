@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -129,6 +131,16 @@ TEST(RunBesideGuiThread, WorkersOfOtherCallsAreServedMeanwhile) {
   report.join();
 }
 
+// The message loop serves the hand-offs of workers, as the main window's loop must while a
+// download runs, and ends when its condition holds.
+TEST(MessageLoop, ServesHandOffsUntilItsConditionHolds) {
+  sys::InitGuiThread();
+  bool done = false;  // touched on the GUI thread only, through the hand-off
+  std::thread worker([&] { sys::RunOnGuiThread([&] { done = true; }); });
+  EXPECT_EQ(sys::RunMessageLoop([&] { return done; }), std::nullopt);
+  worker.join();
+}
+
 #ifdef _WIN32
 std::atomic<int> g_dispatched{0};
 
@@ -157,6 +169,64 @@ TEST(RunBesideGuiThread, WindowMessagesAreDispatchedAndAQuitStaysPending) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(msg.wParam, 7u);
   DestroyWindow(window);
+}
+
+// A message-only window that counts the WM_APP messages dispatched to it.
+class CountingWindow {
+ public:
+  CountingWindow() {
+    g_dispatched = 0;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MessageLoopProbe";
+    RegisterClassW(&wc);
+    handle_ = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }
+  ~CountingWindow() { DestroyWindow(handle_); }
+  CountingWindow(const CountingWindow&) = delete;
+  CountingWindow& operator=(const CountingWindow&) = delete;
+  HWND Handle() const { return handle_; }
+
+ private:
+  HWND handle_ = nullptr;
+};
+
+// A modal loop inside the main loop: a quit ends the inner one only after the messages posted
+// before it, and the inner loop hands its code on; a loop ended by its condition leaves the quit
+// for the loop outside.
+TEST(MessageLoop, AQuitEndsItWithItsCodeAfterWhatWasPostedBefore) {
+  sys::InitGuiThread();
+  CountingWindow window;
+  ASSERT_NE(window.Handle(), nullptr);
+  PostMessageW(window.Handle(), WM_APP, 0, 0);
+  PostMessageW(window.Handle(), WM_APP, 0, 0);
+  PostQuitMessage(9);
+  EXPECT_EQ(sys::RunMessageLoop([] { return false; }), std::optional<int>(9));
+  EXPECT_EQ(g_dispatched.load(), 2);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was taken off the queue";
+
+  PostQuitMessage(3);
+  EXPECT_EQ(sys::RunMessageLoop([] { return true; }), std::nullopt);
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+// A message that an earlier look left in the queue (a peek without removing it) must end the
+// wait at once: otherwise the GUI thread sleeps the whole timeout with input waiting.
+TEST(WaitAndProcessMessages, AMessageAlreadyLookedAtEndsTheWait) {
+  sys::InitGuiThread();
+  CountingWindow window;
+  ASSERT_NE(window.Handle(), nullptr);
+  PostMessageW(window.Handle(), WM_APP, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  constexpr unsigned kTimeoutMs = 30000;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(sys::WaitAndProcessMessages(kTimeoutMs));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kTimeoutMs));
+  EXPECT_EQ(g_dispatched.load(), 1);
 }
 #endif
 

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "common/strings.h"
+#include "common/text.h"
 #include "support/registry_tree.h"
 #include "system/registry.h"
 #include "system/registry_strings.h"
+#include "system/registry_values.h"
 
 namespace {
 
@@ -142,6 +145,51 @@ TEST_F(RegistryStrings, LoudCallsUseTheDefaultViewAndTheQuietReadThe64BitView) {
   // The current user's software key is the same in both views.
   sys::WriteRegString(RegRoot::CurrentUser, kScratch, L"guid", L"{shared}");
   EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::CurrentUser, kScratch, L"guid"), L"{shared}");
+}
+
+// The one reader of string values, over values the registry API wrote: which types read as text,
+// how the data is cut, and the error codes that tell a missing value from one of another type.
+TEST_F(RegistryStrings, QueryStringValueReadsOnlyStringTypesAndSaysWhyNot) {
+  const auto units = [](std::initializer_list<std::uint16_t> list) {
+    std::vector<std::uint8_t> data;
+    for (const std::uint16_t u : list) {
+      data.push_back(static_cast<std::uint8_t>(u & 0xFF));
+      data.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return data;
+  };
+  struct Case {
+    const wchar_t* name;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+    long rc;
+    std::wstring text;
+  };
+  const Case cases[] = {
+      {L"sz", reg::kRegSz, reg::StringData(L"C:\\Orvatte"), reg::kSuccess, L"C:\\Orvatte"},
+      {L"expand", reg::kRegExpandSz, reg::StringData(L"%TEMP%\\x"), reg::kSuccess, L"%TEMP%\\x"},
+      {L"cut", reg::kRegSz, units({L'a', L'b', 0, L'c', 0}), reg::kSuccess, L"ab"},
+      {L"unterminated", reg::kRegSz, units({L'a', L'b'}), reg::kSuccess, L"ab"},
+      {L"empty", reg::kRegSz, {}, reg::kSuccess, L""},
+      {L"dword", reg::kRegDword, {7, 0, 0, 0}, reg::kUnsupportedType, L""},
+      {L"binary", reg::kRegBinary, units({L'a', 0}), reg::kUnsupportedType, L""},
+  };
+  for (const Case& c : cases) Put(RegRoot::CurrentUser, kScratch, c.name, c.type, c.data);
+  RegKey key;
+  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, kScratch, reg::kKeyRead, key), reg::kSuccess);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(common::WideToUtf8(c.name));
+    std::wstring text = L"stale";
+    EXPECT_EQ(sys::QueryStringValue(key, c.name, text), c.rc);
+    EXPECT_EQ(text, c.text);
+    EXPECT_EQ(sys::QueryStringValue(key, c.name), c.text);
+  }
+  std::wstring text = L"stale";
+  EXPECT_EQ(sys::QueryStringValue(key, L"missing", text), reg::kFileNotFound);
+  EXPECT_EQ(text, L"");
+  const RegKey closed;
+  EXPECT_EQ(sys::QueryStringValue(closed, L"sz", text), reg::kInvalidHandle);
+  EXPECT_EQ(text, L"");
 }
 
 }  // namespace

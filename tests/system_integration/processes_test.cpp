@@ -217,6 +217,16 @@ TEST_F(Launchers, ShellOpenStartsTheProgramInTheGivenFolder) {
   EXPECT_EQ(WaitForReport().at("cwd"), common::WideToUtf8(root_.Path()));
 }
 
+// The companion program's start: the parameters follow the program on its command line.
+TEST_F(Launchers, ShellOpenHandsItsParametersToTheProgram) {
+  EXPECT_GT(sys::ShellOpen(nullptr, probe_, L"asso \"a b\"", sys::ProgramFolder(probe_), sys::kSwShowNormal), 32);
+  const auto report = WaitForReport();
+  ASSERT_TRUE(report.contains("cmd"));
+  const std::string cmd = report.at("cmd");
+  EXPECT_TRUE(cmd.ends_with(" asso \"a b\"")) << cmd;
+  EXPECT_EQ(report.at("cwd"), common::WideToUtf8(root_.Path()));
+}
+
 TEST_F(Launchers, KillProcessByNameEndsEveryCopy) {
   const std::wstring sleeper = root_ / L"Sleeper.exe";
   ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, sleeper.c_str(), FALSE));

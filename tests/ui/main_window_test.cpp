@@ -1,8 +1,12 @@
 // The Win32 main window as the behaviour sees it: controls by name, pages, heights, skins.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 #include "common/strings.h"
 #include "installer/main_window_win.h"
+#include "support/message_box_recorder.h"
 
 namespace {
 
@@ -48,6 +52,73 @@ TEST(MainWindow, SkinsComeFromTheResources) {
   window.ApplySkin(installer::SkinSlot::imgMain, L"BGPIC");
   EXPECT_EQ(window.Form().imgMain->Picture().Height(), 420);
   EXPECT_THROW(window.ApplySkin(installer::SkinSlot::imgLogo, L"nosuchskin"), common::EGeneralError);
+}
+
+// The standard message box and the Yes/No question go through the system's one message-box path:
+// the window owns them, the title is the caption.
+TEST(MainWindow, MessageBoxesAreOwnedByTheWindowWithItsTitle) {
+  test_support::MessageBoxRecorder boxes({IDOK, IDOK, IDYES, IDNO});
+  installer::TMainWindow window;
+  window.ShowMessageBox(L"服务名未填");
+  window.SetTitle(L"示例软件");
+  window.ShowMessageBox(L"资源不存在");
+  EXPECT_TRUE(window.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？"));
+  EXPECT_FALSE(window.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？"));
+  ASSERT_EQ(boxes.Boxes().size(), 4u);
+  const struct {
+    const wchar_t* caption;
+    const wchar_t* text;
+    std::uint32_t style;
+  } expected[] = {
+      {L"Install", L"服务名未填", MB_OK},
+      {L"示例软件", L"资源不存在", MB_OK},
+      {L"警告", L"网络连接异常，是否尝试重连？", MB_YESNO | MB_ICONQUESTION},
+      {L"警告", L"网络连接异常，是否尝试重连？", MB_YESNO | MB_ICONQUESTION},
+  };
+  for (std::size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(boxes.Boxes()[i].owner, window.Handle());
+    EXPECT_EQ(boxes.Boxes()[i].caption, expected[i].caption);
+    EXPECT_EQ(boxes.Boxes()[i].text, expected[i].text);
+    EXPECT_EQ(boxes.Boxes()[i].style, expected[i].style);
+  }
+}
+
+// What a click handler throws ends at the window procedure: it goes to the one error path (here
+// its default, the standard message box) and the window goes on serving its messages.
+TEST(MainWindow, AnErrorThrownByAHandlerEndsAtTheWindowProcedure) {
+  test_support::MessageBoxRecorder boxes;
+  installer::TMainWindow window;
+  window.SetTitle(L"示例软件");
+  window.ShowPage(installer::Page::tbInstall);
+  ui::TControl& button = *window.Form().btnInstall;
+  const ui::TPoint origin = button.OriginInForm();
+  const LPARAM at = MAKELPARAM(origin.x + button.Width() / 2, origin.y + button.Height() / 2);
+  const struct {
+    std::function<void()> raise;
+    const wchar_t* message;
+  } cases[] = {
+      {[] { common::RaiseError(L"安装出错"); }, L"安装出错"},
+      {[] { throw std::length_error("basic_string::_M_create"); }, L"basic_string::_M_create"},
+  };
+  for (const auto& c : cases) {
+    int clicks = 0;
+    button.OnClick = [&](ui::TControl&) {
+      ++clicks;
+      c.raise();
+    };
+    SendMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window.Handle(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(clicks, 1);
+  }
+  button.OnClick = nullptr;
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(boxes.Boxes()[i].text, cases[i].message);
+    EXPECT_EQ(boxes.Boxes()[i].caption, L"示例软件");
+    EXPECT_EQ(boxes.Boxes()[i].owner, window.Handle());
+  }
+  EXPECT_TRUE(IsWindow(window.Handle()));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "system/gui_thread.h"
 #include "ui/dialogs.h"
 #include "ui/form_window_win.h"
 #include "ui/gdiplus_win.h"
@@ -95,12 +96,8 @@ class Shot {
 // Runs the window's messages for a while so that it is painted on screen.
 void Pump(int ms = 300) {
   const DWORD end = GetTickCount() + ms;
-  MSG msg;
   while (GetTickCount() < end) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    sys::ProcessPendingMessages();
     Sleep(10);
   }
 }
