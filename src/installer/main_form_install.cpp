@@ -375,7 +375,7 @@ void TFrmCommInst::writeInstallInfo() {
 
   for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
     if (bat->empty()) continue;
-    sys::CloseProcessHandle(sys::RunHiddenThroughCommandInterpreter(FTargetDir + L"\\" + *bat));
+    sys::RunHiddenThroughCommandInterpreter(FTargetDir + L"\\" + *bat);
     pace.Step();
   }
 }
@@ -386,16 +386,11 @@ void TFrmCommInst::startInstalledProgram() {
   const std::wstring argument = getNameFromExe();
 
   if (config.RunAsAdmin) {
-    std::intptr_t process = sys::StartProgramWithArgs(mainProg, argument, L"");
-    if (process > 0) {
-      sys::CloseProcessHandle(process);
-      return;
+    if (sys::StartProgramWithArgs(mainProg, argument, L"")) return;
+    reportInstallFail(L"run_exe_failed", 0);  // the error number is the start's result: no process
+    while (view_.ShowConfirmDialog(kRunFailed, true)) {
+      if (sys::StartProgramWithArgs(mainProg, argument, L"")) return;
     }
-    reportInstallFail(L"run_exe_failed", static_cast<int>(process));
-    while (process <= 0 && view_.ShowConfirmDialog(kRunFailed, true)) {
-      process = sys::StartProgramWithArgs(mainProg, argument, L"");
-    }
-    sys::CloseProcessHandle(process);
     return;
   }
 
@@ -405,7 +400,7 @@ void TFrmCommInst::startInstalledProgram() {
   // When the desktop user's token cannot be had, the program is not started at all rather than
   // elevated through the shell: the start has failed.
   const std::wstring folder = sys::ProgramFolder(mainProg);
-  sys::CloseProcessHandle(sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, folder, false));
+  sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, folder, false);
   if (error != 0) {
     reportInstallFail(L"run_exe_failed", static_cast<int>(error));
     view_.ShowMessageDialog(kRunFailed);

@@ -7,18 +7,11 @@
 #include "system/gui_thread.h"
 #include "system/message_box.h"
 #include "system/processes.h"
+#include "system/win_handle.h"
 #include "ui/dialogs.h"
 #include "ui/png.h"
 
 namespace installer {
-
-namespace {
-
-struct ItemListFree {
-  void operator()(LPITEMIDLIST list) const { CoTaskMemFree(list); }
-};
-
-}  // namespace
 
 TMainWindow::TMainWindow() : form_(ui::ResourceSkins()), window_(form_) {
   window_.QuitOnDestroy = true;
@@ -179,10 +172,10 @@ std::optional<std::wstring> TMainWindow::BrowseForFolder(const std::wstring& tit
   info.hwndOwner = window_.Handle();
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  std::unique_ptr<ITEMIDLIST, ItemListFree> chosen(SHBrowseForFolderW(&info));
+  const sys::win::CoTaskPointer<ITEMIDLIST> chosen(SHBrowseForFolderW(&info));
   if (!chosen) return std::nullopt;
   wchar_t path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
+  if (!SHGetPathFromIDListW(chosen.Get(), path)) return std::nullopt;
   return std::wstring(path);
 }
 

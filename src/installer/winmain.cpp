@@ -14,6 +14,7 @@
 #include "installer/main_window_win.h"
 #include "system/dll_search.h"
 #include "system/gui_thread.h"
+#include "system/win_handle.h"
 
 // The runtime's default terminate handler prints the demangled type of an uncaught exception to a
 // console that a GUI program does not have, and pulls the whole demangler into the executable
@@ -27,10 +28,9 @@ namespace {
 // The command-line arguments after the program's own path.
 std::vector<std::wstring> Arguments() {
   int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const sys::win::LocalPointer<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::wstring> arguments;
-  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
-  LocalFree(argv);
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv.Get()[i]);
   return arguments;
 }
 

@@ -2,11 +2,12 @@
 #include <windows.h>
 
 #include "net/download_file.h"
+#include "system/win_handle.h"
 
 namespace net {
 
 struct DownloadFile::Impl {
-  HANDLE file = INVALID_HANDLE_VALUE;
+  sys::win::FileHandle file;
 };
 
 DownloadFile::DownloadFile() : impl_(std::make_unique<Impl>()) {}
@@ -15,15 +16,15 @@ DownloadFile::~DownloadFile() { Close(); }
 
 bool DownloadFile::Create(const std::wstring& path) {
   Close();
-  impl_->file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  return impl_->file != INVALID_HANDLE_VALUE;
+  impl_->file = sys::win::FileHandle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(impl_->file);
 }
 
 bool DownloadFile::Write(const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(impl_->file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return false;
+    if (!WriteFile(impl_->file.Get(), data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return false;
     data += written;
     size -= written;
   }
@@ -31,14 +32,11 @@ bool DownloadFile::Write(const std::uint8_t* data, std::size_t size) {
 }
 
 bool DownloadFile::Restart() {
-  return SetFilePointer(impl_->file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         SetEndOfFile(impl_->file);
+  return SetFilePointer(impl_->file.Get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+         SetEndOfFile(impl_->file.Get());
 }
 
-void DownloadFile::Close() {
-  if (impl_->file != INVALID_HANDLE_VALUE) CloseHandle(impl_->file);
-  impl_->file = INVALID_HANDLE_VALUE;
-}
+void DownloadFile::Close() { impl_->file.Reset(); }
 
 bool CreateFoldersFor(const std::wstring& filePath) {
   const std::size_t end = filePath.find_last_of(L"\\/");

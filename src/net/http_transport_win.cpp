@@ -8,31 +8,14 @@
 
 #include "net/http_transport.h"
 #include "net/winhttp_setup.h"
+#include "system/win_handle.h"
 
 namespace net {
 namespace {
 
 constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
 
-class InternetHandle {
- public:
-  InternetHandle() = default;
-  explicit InternetHandle(HINTERNET h) : h_(h) {}
-  ~InternetHandle() {
-    if (h_) WinHttpCloseHandle(h_);
-  }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  InternetHandle& operator=(InternetHandle&& other) noexcept {
-    std::swap(h_, other.h_);
-    return *this;
-  }
-  HINTERNET get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HINTERNET h_ = nullptr;
-};
+using InternetHandle = sys::win::Internet;
 
 // The version Windows really is: RtlGetVersion does not depend on the manifest.
 const WinHttpSetup& Setup() {
@@ -49,13 +32,9 @@ const WinHttpSetup& Setup() {
 }
 
 // Strings that WinHTTP allocated for a proxy configuration, freed with GlobalFree.
-struct GlobalText {
-  LPWSTR text = nullptr;
-  ~GlobalText() {
-    if (text) GlobalFree(text);
-  }
-  std::wstring Get() const { return text ? text : L""; }
-};
+using GlobalText = sys::win::GlobalPointer<wchar_t>;
+
+std::wstring TextOf(const GlobalText& text) { return text ? text.Get() : L""; }
 
 struct ProxyChoice {
   DWORD access = WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
@@ -71,32 +50,32 @@ ProxyChoice UserProxyFor(const std::wstring& url) {
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
   if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return choice;
   const GlobalText autoConfigUrl{ie.lpszAutoConfigUrl}, proxy{ie.lpszProxy}, bypass{ie.lpszProxyBypass};
-  if (ie.fAutoDetect || autoConfigUrl.text) {
+  if (ie.fAutoDetect || autoConfigUrl) {
     WINHTTP_AUTOPROXY_OPTIONS options{};
     options.fAutoLogonIfChallenged = TRUE;
     if (ie.fAutoDetect) {
       options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
       options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
     }
-    if (autoConfigUrl.text) {
+    if (autoConfigUrl) {
       options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
-      options.lpszAutoConfigUrl = autoConfigUrl.text;
+      options.lpszAutoConfigUrl = autoConfigUrl.Get();
     }
     InternetHandle resolver(
         WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     WINHTTP_PROXY_INFO info{};
-    if (resolver && WinHttpGetProxyForUrl(resolver.get(), url.c_str(), &options, &info)) {
+    if (resolver && WinHttpGetProxyForUrl(resolver.Get(), url.c_str(), &options, &info)) {
       const GlobalText chosen{info.lpszProxy}, chosenBypass{info.lpszProxyBypass};
       choice.access = info.dwAccessType;
-      choice.proxy = chosen.Get();
-      choice.bypass = chosenBypass.Get();
+      choice.proxy = TextOf(chosen);
+      choice.bypass = TextOf(chosenBypass);
       return choice;
     }
   }
-  if (proxy.text) {
+  if (proxy) {
     choice.access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    choice.proxy = proxy.Get();
-    choice.bypass = bypass.Get();
+    choice.proxy = TextOf(proxy);
+    choice.bypass = TextOf(bypass);
   }
   return choice;
 }
@@ -143,11 +122,11 @@ class WinHttpStream : public HttpStream {
   std::int64_t ContentLength() const override { return length_; }
   std::wstring Header(const std::wstring& name) const override {
     DWORD size = 0;
-    WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CUSTOM, name.c_str(), WINHTTP_NO_OUTPUT_BUFFER, &size,
+    WinHttpQueryHeaders(request_.Get(), WINHTTP_QUERY_CUSTOM, name.c_str(), WINHTTP_NO_OUTPUT_BUFFER, &size,
                         WINHTTP_NO_HEADER_INDEX);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
     std::wstring value(size / sizeof(wchar_t), L'\0');
-    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CUSTOM, name.c_str(), value.data(), &size,
+    if (!WinHttpQueryHeaders(request_.Get(), WINHTTP_QUERY_CUSTOM, name.c_str(), value.data(), &size,
                              WINHTTP_NO_HEADER_INDEX))
       return {};
     value.resize(size / sizeof(wchar_t));
@@ -156,7 +135,7 @@ class WinHttpStream : public HttpStream {
 
   long Read(std::uint8_t* buffer, std::size_t size) override {
     DWORD got = 0;
-    if (!WinHttpReadData(request_.get(), buffer, static_cast<DWORD>(size), &got)) {
+    if (!WinHttpReadData(request_.Get(), buffer, static_cast<DWORD>(size), &got)) {
       // Wine reports the socket's own timeout code instead of WinHTTP's.
       const DWORD error = GetLastError();
       return (error == ERROR_WINHTTP_TIMEOUT || error == kSocketTimedOut) ? kReadTimedOut : kReadFailed;
@@ -203,10 +182,10 @@ std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOp
   InternetHandle session(OpenSession(url));
   if (!session) return nullptr;
   const int connectMs = options.connectTimeoutMs;
-  WinHttpSetTimeouts(session.get(), connectMs, connectMs, options.receiveTimeoutMs, options.receiveTimeoutMs);
-  InternetHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+  WinHttpSetTimeouts(session.Get(), connectMs, connectMs, options.receiveTimeoutMs, options.receiveTimeoutMs);
+  InternetHandle connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
   if (!connection) return nullptr;
-  InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
+  InternetHandle request(WinHttpOpenRequest(connection.Get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
                                             WINHTTP_DEFAULT_ACCEPT_TYPES, tls ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return nullptr;
 
@@ -216,17 +195,17 @@ std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOp
     headers += L"Range: bytes=" + std::to_wstring(options.rangeFrom) + L"-\r\n";
     if (!options.ifRange.empty()) headers += L"If-Range: " + options.ifRange + L"\r\n";
   }
-  if (!WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+  if (!WinHttpSendRequest(request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                           static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !WinHttpReceiveResponse(request.get(), nullptr))
+      !WinHttpReceiveResponse(request.Get(), nullptr))
     return nullptr;
 
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+  if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
     return nullptr;
-  const std::int64_t length = QueryContentLength(request.get());
+  const std::int64_t length = QueryContentLength(request.Get());
   return std::make_unique<WinHttpStream>(std::move(session), std::move(connection), std::move(request),
                                          static_cast<int>(status), length);
 }

@@ -58,14 +58,12 @@ std::wstring DesktopUserSid() {
   DWORD size = 0;
   GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
   std::vector<std::uint8_t> buffer(size);
-  wchar_t* text = nullptr;
+  win::LocalPointer<wchar_t> text;
   if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size) ||
-      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.Receive())) {
     return {};
   }
-  std::wstring sid = text;
-  LocalFree(text);
-  return sid;
+  return text.Get();
 }
 
 // SID and folder of every user profile that Windows lists.
@@ -297,9 +295,8 @@ GuardedFolders ProtectedFolders() {
   }
   for (const KNOWNFOLDERID& id : {FOLDERID_Downloads, FOLDERID_SkyDrive, FOLDERID_SavedGames, FOLDERID_Public,
                                   FOLDERID_UserProfiles, FOLDERID_Contacts, FOLDERID_Links}) {
-    wchar_t* path = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) folders.known.push_back(path);
-    CoTaskMemFree(path);
+    win::CoTaskPointer<wchar_t> path;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, path.Receive()))) folders.known.push_back(path.Get());
   }
   folders.known.push_back(GetTempDir());
   // A 32-bit process is shown the x86 Program Files folder; the native one is in the environment.

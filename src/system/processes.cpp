@@ -50,7 +50,7 @@ std::wstring CommandInterpreterLine(std::wstring_view fileName) {
   return line;
 }
 
-std::intptr_t RunHiddenThroughCommandInterpreter(std::wstring_view file) {
+Process RunHiddenThroughCommandInterpreter(std::wstring_view file) {
   const std::wstring folder = ProgramFolder(file);
   const std::wstring_view name = folder.empty() ? file : file.substr(folder.size() + 1);
   return RunWithOwnToken(CommandInterpreterLine(name), false, folder, false);

@@ -1,19 +1,55 @@
 // Starting and ending other processes: the installed program under the desktop user's token, the
 // hidden self-delete script under the program's own token, an elevated program with one argument,
 // the shell's "open" verb for files and web pages, and the termination of processes by name.
-// Process handles travel as integers (HANDLE values); 0 means no process.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sys {
 
-// The pseudo handle of the running process (GetCurrentProcess()).
-inline constexpr std::intptr_t kCurrentProcess = -1;
+// A process that was started or opened, owned: its handle is closed when the object goes, so a
+// caller that does not want it simply lets it go. Empty when no process was started or found.
+class Process {
+ public:
+  Process() = default;
+  // Takes over handle (a HANDLE value); exitCode when the start waited for the process to end.
+  explicit Process(std::intptr_t handle, std::optional<std::uint32_t> exitCode = std::nullopt)
+      : handle_(handle), exitCode_(exitCode) {}
+  ~Process() { Close(); }
+  Process(Process&& other) noexcept
+      : handle_(std::exchange(other.handle_, 0)), exitCode_(std::exchange(other.exitCode_, std::nullopt)) {}
+  Process& operator=(Process&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, 0);
+      exitCode_ = std::exchange(other.exitCode_, std::nullopt);
+    }
+    return *this;
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  explicit operator bool() const { return handle_ != 0; }
+  // The HANDLE value for a system call; the handle stays owned.
+  std::intptr_t Handle() const { return handle_; }
+  // The exit code, when the start waited for the process to end.
+  std::optional<std::uint32_t> ExitCode() const { return exitCode_; }
+
+ private:
+  void Close();
+
+  std::intptr_t handle_ = 0;
+  std::optional<std::uint32_t> exitCode_;
+};
+
+// The running process itself, for EnablePrivilege: GetCurrentProcess()'s pseudo handle, which
+// needs no closing.
+Process CurrentProcess();
 
 inline constexpr int kSwHide = 0;
 inline constexpr int kSwShowNormal = 1;
@@ -30,23 +66,23 @@ std::wstring SystemProgramPath(std::wstring_view fileName);
 // interpreter, hidden, under the program's own token, in file's folder, without waiting. The
 // interpreter ignores the user's AutoRun commands and delayed-expansion setting, and is given the
 // file by its name relative to that folder, so no character of the folder's path is interpreted
-// and no other folder is searched. Result: the process handle, or 0.
-std::intptr_t RunHiddenThroughCommandInterpreter(std::wstring_view file);
+// and no other folder is searched. Result: the process, or none.
+Process RunHiddenThroughCommandInterpreter(std::wstring_view file);
 // The command line that RunHiddenThroughCommandInterpreter passes for a file named fileName.
 std::wstring CommandInterpreterLine(std::wstring_view fileName);
 
 // Starts commandLine (no separate program name) under a duplicate of the desktop shell's token
 // ("Explorer.exe"), or of the program's own token when useOwnToken; shown normally or hidden; in
-// currentDir unless it is empty. Result: the process handle, or its exit code when wait, or 0 when
-// nothing started. errorCode: 0, or the Windows error of the failing step.
-std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
-                               std::wstring_view currentDir, bool wait);
+// currentDir unless it is empty. Result: the process, none when nothing started; when wait, it
+// has ended and carries its exit code. errorCode: 0, or the Windows error of the failing step.
+Process RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
+                         std::wstring_view currentDir, bool wait);
 // The same with the program's own token and without an error code.
-std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait);
+Process RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait);
 // Starts program with the command line "program" "argument" extra (each of the first two quoted,
 // a space after each), in the program's folder, shown; the child inherits our token. Result: the
-// process handle or 0.
-std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
+// process, or none.
+Process StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
 // The command line that StartProgramWithArgs passes.
 std::wstring ProgramArgsCommandLine(std::wstring_view program, std::wstring_view argument, std::wstring_view extra);
 // The folder of a program's path without its trailing separator: the working folder that every
@@ -70,8 +106,8 @@ std::wstring WebPageCommandLine(std::wstring_view url);
 // token nor its life is ours to take.
 
 // The first process of our session whose executable name equals exeName ignoring ASCII case,
-// opened for query access; 0 when none.
-std::intptr_t OpenProcessByName(std::wstring_view exeName);
+// opened for query access; none when there is none.
+Process OpenProcessByName(std::wstring_view exeName);
 // Terminates (exit code 1) every process of our session whose trimmed executable name equals
 // exeName in ASCII upper case. True when every termination succeeded, also when none matched.
 bool KillProcessByName(std::wstring_view exeName);
@@ -91,8 +127,6 @@ enum class NameComparison { IgnoringAsciiCase, TrimmedIgnoringAsciiCase };
 std::vector<std::uint32_t> ProcessesInSession(const std::vector<ProcessEntry>& snapshot, std::wstring_view exeName,
                                               NameComparison comparison, std::uint32_t session);
 // Enables one privilege in the token of process.
-bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName);
-// Closes a process handle returned above (0 and kCurrentProcess are left alone).
-void CloseProcessHandle(std::intptr_t process);
+bool EnablePrivilege(const Process& process, std::wstring_view privilegeName);
 
 }  // namespace sys

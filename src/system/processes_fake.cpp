@@ -31,40 +31,45 @@ std::intptr_t NextHandle() {
   return next += 4;
 }
 
-std::intptr_t Record(Start start, std::uint32_t& error) {
+Process Record(Start start, std::uint32_t& error) {
   error = 0;
   if (Processes().startsFail) {
     error = kFileNotFound;
-    return 0;
+    return {};
   }
   const bool wait = start.wait;
   Processes().starts.push_back(std::move(start));
-  return wait ? Processes().exitCode : NextHandle();
+  return wait ? Process(NextHandle(), Processes().exitCode) : Process(NextHandle());
 }
 
 }  // namespace
+
+// The fake's handles are only numbers: nothing to close.
+void Process::Close() { handle_ = 0; }
+
+Process CurrentProcess() { return Process(-1); }
 
 bool IsVistaOrLater() { return true; }
 
 std::wstring SystemProgramPath(std::wstring_view fileName) { return L"C:\\Windows\\system32\\" + std::wstring(fileName); }
 
-std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
-                               std::wstring_view currentDir, bool wait) {
+Process RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
+                         std::wstring_view currentDir, bool wait) {
   if (!useOwnToken && !Processes().desktopShellRunning) {
     errorCode = kInvalidHandle;  // the duplication of a token that could not be opened
-    return 0;
+    return {};
   }
   return Record({useOwnToken ? Token::Own : Token::DesktopUser, L"", std::wstring(commandLine),
                  std::wstring(currentDir), show ? kSwShowNormal : kSwHide, wait},
                 errorCode);
 }
 
-std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
+Process RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
   std::uint32_t ignored = 0;
   return RunAsDesktopUser(commandLine, true, ignored, show, currentDir, wait);
 }
 
-std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
+Process StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
   std::uint32_t ignored = 0;
   return Record({Token::Inherited, std::wstring(program), ProgramArgsCommandLine(program, argument, extra),
                  ProgramFolder(program), 5, false},
@@ -75,7 +80,7 @@ std::intptr_t ShellOpen(void*, std::wstring_view file, std::wstring_view paramet
                         int showCmd) {
   std::uint32_t error = 0;
   return Record({Token::Shell, std::wstring(file), std::wstring(parameters), std::wstring(directory), showCmd, false},
-                error) != 0
+                error)
              ? 42
              : 2;
 }
@@ -106,9 +111,9 @@ std::vector<ProcessEntry> Snapshot() {
 
 }  // namespace
 
-std::intptr_t OpenProcessByName(std::wstring_view exeName) {
-  return ProcessesInSession(Snapshot(), exeName, NameComparison::IgnoringAsciiCase, kOwnSession).empty() ? 0
-                                                                                                       : NextHandle();
+Process OpenProcessByName(std::wstring_view exeName) {
+  if (ProcessesInSession(Snapshot(), exeName, NameComparison::IgnoringAsciiCase, kOwnSession).empty()) return {};
+  return Process(NextHandle());
 }
 
 bool KillProcessByName(std::wstring_view exeName) {
@@ -133,8 +138,6 @@ bool KillProcessByName(std::wstring_view exeName) {
   return result;
 }
 
-bool EnablePrivilege(std::intptr_t, std::wstring_view) { return true; }
-
-void CloseProcessHandle(std::intptr_t) {}
+bool EnablePrivilege(const Process&, std::wstring_view) { return true; }
 
 }  // namespace sys

@@ -32,7 +32,7 @@ struct State {
   std::vector<std::wstring> unkillable;
   bool desktopShellRunning = true;  // without it RunAsDesktopUser fails as on Windows
   bool startsFail = false;          // every start fails with ERROR_FILE_NOT_FOUND
-  std::intptr_t exitCode = 0;       // what a waited-for start returns
+  std::uint32_t exitCode = 0;       // the exit code of a waited-for start
 };
 
 State& Processes();

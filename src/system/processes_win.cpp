@@ -57,9 +57,14 @@ bool CreateWithToken(HANDLE token, std::wstring& commandLine, const wchar_t* cur
   return create(token, 0, nullptr, commandLine.data(), 0, nullptr, currentDir, &startup, &process) != FALSE;
 }
 
+// The value of GetCurrentProcess()'s pseudo handle, which is never closed.
+constexpr std::intptr_t kCurrentProcessHandle = -1;
+
+Process Owning(HANDLE process) { return Process(reinterpret_cast<std::intptr_t>(process)); }
+
 // The start shared by both launchers. error receives the Windows error of the failing step.
-std::intptr_t Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& error, WORD show,
-                     std::wstring_view currentDir, bool wait) {
+Process Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& error, WORD show, std::wstring_view currentDir,
+               bool wait) {
   error = 0;
   STARTUPINFOW startup = StartupInfo(show);
   PROCESS_INFORMATION process{};
@@ -67,36 +72,36 @@ std::intptr_t Launch(std::wstring_view commandLine, bool useOwnToken, DWORD& err
   const std::wstring dir(currentDir);
   const wchar_t* dirOrNone = dir.empty() ? nullptr : dir.c_str();
   if (IsVistaOrLater()) {
-    win::Handle shell;
-    HANDLE source = GetCurrentProcess();
-    if (!useOwnToken) {
-      shell = win::Handle(reinterpret_cast<HANDLE>(OpenProcessByName(L"Explorer.exe")));
-      source = shell.Get();
-    }
+    const Process source = useOwnToken ? CurrentProcess() : OpenProcessByName(L"Explorer.exe");
     win::Handle token;
-    OpenProcessToken(source, MAXIMUM_ALLOWED, token.Receive());
+    OpenProcessToken(reinterpret_cast<HANDLE>(source.Handle()), MAXIMUM_ALLOWED, token.Receive());
     win::Handle primary;
     if (!DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
                           primary.Receive())) {
       error = GetLastError();
-      return 0;
+      return {};
     }
     if (!CreateWithToken(primary.Get(), line, dirOrNone, startup, process)) error = GetLastError();
   } else if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
                              dirOrNone, &startup, &process)) {
     error = GetLastError();
   }
-  if (process.hProcess == nullptr) return 0;
-  win::Handle thread(process.hThread);
-  if (!wait) return reinterpret_cast<std::intptr_t>(process.hProcess);
-  win::Handle child(process.hProcess);
-  WaitForSingleObject(child.Get(), INFINITE);
+  const win::Handle thread(process.hThread);
+  if (process.hProcess == nullptr || !wait) return Owning(process.hProcess);
+  WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exitCode = 0;
-  GetExitCodeProcess(child.Get(), &exitCode);
-  return static_cast<std::intptr_t>(exitCode);
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  return Process(reinterpret_cast<std::intptr_t>(process.hProcess), exitCode);
 }
 
 }  // namespace
+
+void Process::Close() {
+  if (handle_ != 0 && handle_ != kCurrentProcessHandle) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = 0;
+}
+
+Process CurrentProcess() { return Process(kCurrentProcessHandle); }
 
 bool IsVistaOrLater() {
   OSVERSIONINFOW version{};
@@ -111,20 +116,20 @@ std::wstring SystemProgramPath(std::wstring_view fileName) {
   return std::wstring(folder, length < MAX_PATH ? length : 0) + L"\\" + std::wstring(fileName);
 }
 
-std::intptr_t RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
-                               std::wstring_view currentDir, bool wait) {
+Process RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
+                         std::wstring_view currentDir, bool wait) {
   DWORD error = 0;
-  const std::intptr_t result = Launch(commandLine, useOwnToken, error, show ? SW_SHOWNORMAL : SW_HIDE, currentDir, wait);
+  Process result = Launch(commandLine, useOwnToken, error, show ? SW_SHOWNORMAL : SW_HIDE, currentDir, wait);
   errorCode = error;
   return result;
 }
 
-std::intptr_t RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
+Process RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait) {
   DWORD ignored = 0;
   return Launch(commandLine, true, ignored, show ? SW_SHOWNORMAL : SW_HIDE, currentDir, wait);
 }
 
-std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
+Process StartProgramWithArgs(std::wstring_view program, std::wstring_view argument, std::wstring_view extra) {
   std::wstring line = ProgramArgsCommandLine(program, argument, extra);
   const std::wstring application(program);
   const std::wstring folder = ProgramFolder(program);
@@ -132,10 +137,10 @@ std::intptr_t StartProgramWithArgs(std::wstring_view program, std::wstring_view 
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-    return 0;
+    return {};
   }
-  CloseHandle(process.hThread);
-  return reinterpret_cast<std::intptr_t>(process.hProcess);
+  const win::Handle thread(process.hThread);
+  return Owning(process.hProcess);
 }
 
 std::intptr_t ShellOpen(void* owner, std::wstring_view file, std::wstring_view parameters, std::wstring_view directory,
@@ -150,32 +155,32 @@ std::intptr_t ShellOpen(void* owner, std::wstring_view file, std::wstring_view p
 
 void OpenWebPage(std::wstring_view url) {
   DWORD ignored = 0;
-  CloseProcessHandle(Launch(WebPageCommandLine(url), false, ignored, SW_SHOWMAXIMIZED, L"", false));
+  Launch(WebPageCommandLine(url), false, ignored, SW_SHOWMAXIMIZED, L"", false);
 }
 
-std::intptr_t OpenProcessByName(std::wstring_view exeName) {
+Process OpenProcessByName(std::wstring_view exeName) {
   const std::vector<std::uint32_t> ids =
       ProcessesInSession(Snapshot(TH32CS_SNAPALL), exeName, NameComparison::IgnoringAsciiCase, OwnSession());
-  if (ids.empty()) return 0;
-  return reinterpret_cast<std::intptr_t>(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ids.front()));
+  if (ids.empty()) return {};
+  return Owning(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ids.front()));
 }
 
 bool KillProcessByName(std::wstring_view exeName) {
   bool result = true;
   for (const std::uint32_t id :
        ProcessesInSession(Snapshot(TH32CS_SNAPPROCESS), exeName, NameComparison::TrimmedIgnoringAsciiCase, OwnSession())) {
-    EnablePrivilege(kCurrentProcess, L"SeDebugPrivilege");
+    EnablePrivilege(CurrentProcess(), L"SeDebugPrivilege");
     const win::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
     if (!TerminateProcess(process.Get(), 1)) result = false;
   }
   return result;
 }
 
-bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName) {
+bool EnablePrivilege(const Process& process, std::wstring_view privilegeName) {
   win::Handle token;
   LUID luid{};
   const std::wstring name(privilegeName);
-  if (!OpenProcessToken(reinterpret_cast<HANDLE>(process), TOKEN_ADJUST_PRIVILEGES, token.Receive()) ||
+  if (!OpenProcessToken(reinterpret_cast<HANDLE>(process.Handle()), TOKEN_ADJUST_PRIVILEGES, token.Receive()) ||
       !LookupPrivilegeValueW(nullptr, name.c_str(), &luid)) {
     return false;
   }
@@ -184,10 +189,6 @@ bool EnablePrivilege(std::intptr_t process, std::wstring_view privilegeName) {
   privileges.Privileges[0].Luid = luid;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   return AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr) != FALSE;
-}
-
-void CloseProcessHandle(std::intptr_t process) {
-  if (process != 0 && process != kCurrentProcess) CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 }  // namespace sys

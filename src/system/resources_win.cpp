@@ -5,30 +5,9 @@
 
 #include "common/strings.h"
 #include "system/resources_platform.h"
+#include "system/win_handle.h"
 
 namespace sys::resources_platform {
-namespace {
-
-// A file handle closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { Close(); }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  bool Close() {
-    const bool ok = !Valid() || CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-}  // namespace
 
 std::optional<std::span<const std::uint8_t>> FindBytes(std::wstring_view name, std::wstring_view type) {
   // FindResourceW compares string names and types without regard to case.
@@ -47,8 +26,9 @@ void DeleteTarget(std::wstring_view destination) { DeleteFileW(std::wstring(dest
 
 void WriteTarget(std::wstring_view destination, std::span<const std::uint8_t> bytes) {
   const std::wstring path(destination);
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) common::RaiseError(L"Cannot create file \"" + path + L"\"");
+  win::FileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) common::RaiseError(L"Cannot create file \"" + path + L"\"");
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
@@ -56,7 +36,8 @@ void WriteTarget(std::wstring_view destination, std::span<const std::uint8_t> by
     if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) break;
     done += written;
   }
-  if (!file.Close() || done != bytes.size()) common::RaiseError(L"Cannot write file \"" + path + L"\"");
+  // Closed here, as its result tells whether the last bytes reached the disk.
+  if (!CloseHandle(file.Release()) || done != bytes.size()) common::RaiseError(L"Cannot write file \"" + path + L"\"");
 }
 
 bool TargetExists(std::wstring_view destination) {

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <type_traits>
+
 #include "common/strings.h"
 #include "system/shortcuts_platform.h"
 #include "system/win_handle.h"
@@ -10,11 +12,10 @@ namespace sys::platform {
 namespace {
 
 std::wstring SpecialFolder(int csidl) {
-  PIDLIST_ABSOLUTE list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list))) return {};
+  win::CoTaskPointer<std::remove_pointer_t<PIDLIST_ABSOLUTE>> list;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, list.Receive()))) return {};
   wchar_t path[MAX_PATH] = {};
-  SHGetPathFromIDListW(list, path);
-  CoTaskMemFree(list);
+  SHGetPathFromIDListW(list.Get(), path);
   return path;
 }
 

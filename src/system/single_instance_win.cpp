@@ -51,11 +51,7 @@ win::Handle CreateNamedMutex(const std::wstring& name, bool& taken) {
 struct ProductInstance::Held {
   win::Handle session;
   win::Handle global;
-  HWND finder = nullptr;
-
-  ~Held() {
-    if (finder) DestroyWindow(finder);
-  }
+  win::Window finder;
 };
 
 ProductInstance::ProductInstance(std::wstring_view productId) : held_(std::make_unique<Held>()) {
@@ -69,7 +65,7 @@ ProductInstance::ProductInstance(std::wstring_view productId) : held_(std::make_
   if (!globalTaken) {
     // Also when the system would not create the mutex at all: a run that cannot be protected
     // still installs, as it did before there was a claim.
-    held_->finder = CreateFinder(name);
+    held_->finder = win::Window(CreateFinder(name));
     return;
   }
   claim_ = sessionTaken ? InstanceClaim::kRunningHere : InstanceClaim::kRunningElsewhere;

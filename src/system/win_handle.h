@@ -1,8 +1,10 @@
-// Owners of Win32 handles for the Windows-only sources of this folder (never include from a
-// portable header).
+// The one family of owners of Win32 handles, for the Windows-only sources of every layer that
+// builds on system (never include from a portable header). Owned closes one handle of any kind
+// named by its traits; Com holds one COM reference.
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h>
 
 #include <utility>
 
@@ -72,11 +74,58 @@ struct LibraryTraits {
   static void Close(Type h) { FreeLibrary(h); }
 };
 
-// Memory the system allocated with LocalAlloc for us: security descriptors, SID texts.
+// A window of ours that lives as long as its owner (DestroyWindow on the window's own thread).
+struct WindowTraits {
+  using Type = HWND;
+  static Type None() { return nullptr; }
+  static void Close(Type h) { DestroyWindow(h); }
+};
+struct RegKeyTraits {
+  using Type = HKEY;
+  static Type None() { return nullptr; }
+  static void Close(Type h) { RegCloseKey(h); }
+};
+// Sessions, connections and requests of WinHTTP.
+struct InternetTraits {
+  using Type = HINTERNET;
+  static Type None() { return nullptr; }
+  static void Close(Type h) { WinHttpCloseHandle(h); }
+};
+
+// Memory the system allocated for us, by the call that frees it: LocalAlloc (security
+// descriptors, SID texts, command-line arrays), GlobalAlloc (WinHTTP's proxy texts),
+// CoTaskMemAlloc (shell paths and item lists).
+template <typename T>
 struct LocalMemoryTraits {
-  using Type = HLOCAL;
+  using Type = T;
   static Type None() { return nullptr; }
   static void Close(Type p) { LocalFree(p); }
+};
+template <typename T>
+struct GlobalMemoryTraits {
+  using Type = T;
+  static Type None() { return nullptr; }
+  static void Close(Type p) { GlobalFree(p); }
+};
+template <typename T>
+struct CoTaskMemoryTraits {
+  using Type = T;
+  static Type None() { return nullptr; }
+  static void Close(Type p) { CoTaskMemFree(p); }
+};
+
+// GDI objects (fonts, bitmaps, brushes) and memory device contexts. A GDI object must not be
+// selected into a device context when it goes: put the old one back first.
+template <typename T>
+struct GdiObjectTraits {
+  using Type = T;
+  static Type None() { return nullptr; }
+  static void Close(Type h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  using Type = HDC;
+  static Type None() { return nullptr; }
+  static void Close(Type h) { DeleteDC(h); }
 };
 
 using Handle = Owned<HandleTraits>;
@@ -84,7 +133,19 @@ using FileHandle = Owned<FileHandleTraits>;
 using FindHandle = Owned<FindHandleTraits>;
 using ServiceHandle = Owned<ServiceHandleTraits>;
 using Library = Owned<LibraryTraits>;
-using LocalMemory = Owned<LocalMemoryTraits>;
+using Window = Owned<WindowTraits>;
+using RegKeyHandle = Owned<RegKeyTraits>;
+using Internet = Owned<InternetTraits>;
+using LocalMemory = Owned<LocalMemoryTraits<HLOCAL>>;
+template <typename T>
+using LocalPointer = Owned<LocalMemoryTraits<T*>>;
+template <typename T>
+using GlobalPointer = Owned<GlobalMemoryTraits<T*>>;
+template <typename T>
+using CoTaskPointer = Owned<CoTaskMemoryTraits<T*>>;
+template <typename T>
+using GdiObject = Owned<GdiObjectTraits<T>>;
+using MemoryDc = Owned<MemoryDcTraits>;
 
 }  // namespace sys::win
 
@@ -95,6 +156,7 @@ template <typename I>
 class Com {
  public:
   Com() = default;
+  explicit Com(I* pointer) : pointer_(pointer) {}  // takes over the reference
   ~Com() { Reset(); }
   Com(const Com&) = delete;
   Com& operator=(const Com&) = delete;

@@ -6,6 +6,7 @@
 
 #include "system/gui_thread.h"
 #include "system/handler_errors.h"
+#include "system/win_handle.h"
 #include "ui/controls.h"
 #include "ui/gdiplus_canvas_win.h"
 
@@ -18,11 +19,6 @@ constexpr wchar_t kShadowClassName[] = L"TSkinFormShadow";
 constexpr UINT kWmDwmCompositionChanged = 0x031E;
 constexpr UINT kWmDwmNcRenderingChanged = 0x031F;
 constexpr WPARAM kScDragMove = 0xF012;  // SC_MOVE plus the caption hit-test code
-
-struct GdiObjectDelete {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete>;
 
 // Before Vista the window is a pure popup whose class carries the drop shadow.
 const wchar_t* RegisterFormClass() {
@@ -52,8 +48,8 @@ int WindowsMajorVersion() { return LOBYTE(LOWORD(GetVersion())); }
 // A 32-bit DIB the size of the client area, selected into a memory DC.
 class TFormWindow::BackBuffer {
  public:
-  BackBuffer(HDC reference, int width, int height) : width_(width), height_(height) {
-    dc_ = CreateCompatibleDC(reference);
+  BackBuffer(HDC reference, int width, int height)
+      : width_(width), height_(height), dc_(CreateCompatibleDC(reference)) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -61,23 +57,20 @@ class TFormWindow::BackBuffer {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
+    bitmap_ = sys::win::GdiObject<HBITMAP>(CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    old_ = SelectObject(dc_.Get(), bitmap_.Get());
   }
-  ~BackBuffer() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
+  // The bitmap leaves the device context before either goes (the bitmap first).
+  ~BackBuffer() { SelectObject(dc_.Get(), old_); }
   BackBuffer(const BackBuffer&) = delete;
   BackBuffer& operator=(const BackBuffer&) = delete;
-  HDC Dc() const { return dc_; }
+  HDC Dc() const { return dc_.Get(); }
   bool Fits(int width, int height) const { return width == width_ && height == height_; }
 
  private:
   int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
+  sys::win::MemoryDc dc_;
+  sys::win::GdiObject<HBITMAP> bitmap_;
   HGDIOBJ old_ = nullptr;
 };
 
@@ -110,9 +103,10 @@ class TFormWindow::EditWindow : public IEditPeer {
     if (!font_ || fontName_ != edit_.Font.name || fontHeight_ != edit_.Font.height) {
       fontName_ = edit_.Font.name;
       fontHeight_ = edit_.Font.height;
-      font_.reset(CreateFontW(-fontHeight_, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, fontName_.c_str()));
-      SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+      font_ = sys::win::GdiObject<HFONT>(CreateFontW(-fontHeight_, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                                     CLEARTYPE_QUALITY, DEFAULT_PITCH, fontName_.c_str()));
+      SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
       SendMessageW(hwnd_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(4, 4));
     }
     const TPoint o = edit_.OriginInForm();
@@ -126,7 +120,7 @@ class TFormWindow::EditWindow : public IEditPeer {
  private:
   TEdit& edit_;
   HWND hwnd_ = nullptr;
-  FontHandle font_;
+  sys::win::GdiObject<HFONT> font_;
   std::wstring fontName_;
   int fontHeight_ = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "common/strings.h"
 #include "system/resources.h"
+#include "system/win_handle.h"
 #include "ui/controls.h"
 #include "ui/gdiplus_win.h"
 #include "ui/png.h"
@@ -28,10 +29,6 @@ class GdiplusSession {
   ULONG_PTR token_ = 0;
 };
 
-struct StreamRelease {
-  void operator()(IStream* s) const { s->Release(); }
-};
-
 }  // namespace
 
 void EnsureGdiplus() { static GdiplusSession session; }
@@ -40,9 +37,9 @@ TPicture DecodePng(std::span<const std::uint8_t> bytes) {
   const std::optional<TPngInfo> info = ReadPngInfo(bytes);
   if (!info) common::RaiseError(L"Invalid PNG image");
   EnsureGdiplus();
-  std::unique_ptr<IStream, StreamRelease> stream(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+  const sys::win::Com<IStream> stream(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
   if (!stream) common::RaiseError(L"Out of memory reading a PNG image");
-  Gdiplus::Bitmap bitmap(stream.get());
+  Gdiplus::Bitmap bitmap(stream.Get());
   const int w = static_cast<int>(bitmap.GetWidth());
   const int h = static_cast<int>(bitmap.GetHeight());
   Gdiplus::Rect all(0, 0, w, h);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/text.h"
@@ -114,7 +115,8 @@ class Launchers : public testing::Test {
   static void SetUpTestSuite() {
     // Wine starts its desktop shell on the first use of the desktop window.
     GetDesktopWindow();
-    test_support::WaitUntil([] { return sys::OpenProcessByName(L"explorer.exe") != 0; }, std::chrono::seconds(10));
+    test_support::WaitUntil([] { return static_cast<bool>(sys::OpenProcessByName(L"explorer.exe")); },
+                            std::chrono::seconds(10));
   }
   void SetUp() override { ASSERT_TRUE(CopyFileW(LAUNCH_PROBE_EXE, probe_.c_str(), FALSE)); }
 
@@ -132,51 +134,64 @@ class Launchers : public testing::Test {
 
 TEST_F(Launchers, DesktopUserStartRunsUnderTheShellsToken) {
   std::uint32_t error = 99;
-  const std::intptr_t process = sys::RunAsDesktopUser(Quoted() + L" one two", false, error, true, L"", false);
-  ASSERT_NE(process, 0);
+  const sys::Process process = sys::RunAsDesktopUser(Quoted() + L" one two", false, error, true, L"", false);
+  ASSERT_TRUE(process);
   EXPECT_EQ(error, 0u);
   const auto report = WaitForReport();
   EXPECT_EQ(report.at("cmd"), common::WideToUtf8(Quoted() + L" one two"));
-  const HANDLE shell = reinterpret_cast<HANDLE>(sys::OpenProcessByName(L"explorer.exe"));
-  ASSERT_NE(shell, nullptr);
-  EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(shell)));
-  CloseHandle(shell);
-  sys::CloseProcessHandle(process);
+  const sys::Process shell = sys::OpenProcessByName(L"explorer.exe");
+  ASSERT_TRUE(shell);
+  EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(reinterpret_cast<HANDLE>(shell.Handle()))));
 }
 
 TEST_F(Launchers, OwnTokenStartInAGivenFolder) {
   std::uint32_t error = 99;
-  const std::intptr_t process = sys::RunAsDesktopUser(Quoted(), true, error, false, root_.Path(), false);
-  ASSERT_NE(process, 0);
+  const sys::Process process = sys::RunAsDesktopUser(Quoted(), true, error, false, root_.Path(), false);
+  ASSERT_TRUE(process);
   EXPECT_EQ(error, 0u);
   const auto report = WaitForReport();
   EXPECT_EQ(report.at("cwd"), common::WideToUtf8(root_.Path()));
   EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(GetCurrentProcess())));
-  sys::CloseProcessHandle(process);
 }
 
 TEST_F(Launchers, WaitingStartReturnsTheExitCode) {
-  EXPECT_EQ(sys::RunWithOwnToken(Quoted() + L" exit7", false, L"", true), 7);
+  EXPECT_EQ(sys::RunWithOwnToken(Quoted() + L" exit7", false, L"", true).ExitCode(), 7u);
   std::uint32_t error = 99;
-  EXPECT_EQ(sys::RunAsDesktopUser(Quoted() + L" exit7", false, error, false, L"", true), 7);
+  EXPECT_EQ(sys::RunAsDesktopUser(Quoted() + L" exit7", false, error, false, L"", true).ExitCode(), 7u);
   EXPECT_EQ(error, 0u);
 }
 
 TEST_F(Launchers, MissingProgramIsReportedWithItsError) {
   std::uint32_t error = 0;
-  EXPECT_EQ(sys::RunAsDesktopUser(L"\"" + root_ / L"missing.exe\"", false, error, true, L"", false), 0);
+  EXPECT_FALSE(sys::RunAsDesktopUser(L"\"" + root_ / L"missing.exe\"", false, error, true, L"", false));
   EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(sys::RunWithOwnToken(L"\"" + root_ / L"missing.exe\"", false, L"", false), 0);
-  EXPECT_EQ(sys::StartProgramWithArgs(root_ / L"missing.exe", L"x", L""), 0);
+  EXPECT_FALSE(sys::RunWithOwnToken(L"\"" + root_ / L"missing.exe\"", false, L"", false));
+  EXPECT_FALSE(sys::StartProgramWithArgs(root_ / L"missing.exe", L"x", L""));
 }
 
 TEST_F(Launchers, ProgramWithArgsQuotesProgramAndArgumentAndStartsInItsFolder) {
-  const std::intptr_t process = sys::StartProgramWithArgs(probe_, L"Orvatte user", L"");
-  ASSERT_NE(process, 0);
+  const sys::Process process = sys::StartProgramWithArgs(probe_, L"Orvatte user", L"");
+  ASSERT_TRUE(process);
   const auto report = WaitForReport();
   EXPECT_EQ(report.at("cmd"), common::WideToUtf8(Quoted() + L" \"Orvatte user\" "));
   EXPECT_EQ(report.at("cwd"), common::WideToUtf8(root_.Path()));
-  sys::CloseProcessHandle(process);
+}
+
+// A started process's handle has one owner: a move hands it on without closing it, and the owner
+// closes it when it lets the process go.
+TEST_F(Launchers, AProcessHandleIsClosedOnceByItsLastOwner) {
+  sys::Process first = sys::StartProgramWithArgs(probe_, L"x", L"");
+  ASSERT_TRUE(first);
+  const HANDLE raw = reinterpret_cast<HANDLE>(first.Handle());
+  DWORD flags = 0;
+  sys::Process second = std::move(first);
+  EXPECT_FALSE(first);
+  EXPECT_EQ(reinterpret_cast<HANDLE>(second.Handle()), raw);
+  EXPECT_TRUE(GetHandleInformation(raw, &flags)) << "a move must not close the handle";
+  EXPECT_EQ(WaitForSingleObject(raw, 20000), WAIT_OBJECT_0);
+  second = sys::Process();
+  EXPECT_FALSE(GetHandleInformation(raw, &flags)) << "the last owner must close it";
+  WaitForReport();
 }
 
 // A web address goes to the handler of its scheme, started by the system's URL handler under the
@@ -202,10 +217,9 @@ TEST_F(Launchers, WebPageOpensWithTheDesktopUsersRights) {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, scheme.c_str());
   ASSERT_TRUE(report.contains("cmd"));
   EXPECT_NE(report.at("cmd").find(common::WideToUtf8(url)), std::string::npos) << report.at("cmd");
-  const HANDLE shell = reinterpret_cast<HANDLE>(sys::OpenProcessByName(L"explorer.exe"));
-  ASSERT_NE(shell, nullptr);
-  EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(shell)));
-  CloseHandle(shell);
+  const sys::Process shell = sys::OpenProcessByName(L"explorer.exe");
+  ASSERT_TRUE(shell);
+  EXPECT_EQ(report.at("elevation"), std::to_string(ElevationTypeOf(reinterpret_cast<HANDLE>(shell.Handle()))));
 }
 
 TEST_F(Launchers, ShellOpenStartsTheProgramInTheGivenFolder) {
@@ -237,9 +251,7 @@ TEST_F(Launchers, KillProcessByNameEndsEveryCopy) {
     std::wstring line = L"\"" + sleeper + L"\" sleep";
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &copy));
   }
-  const std::intptr_t found = sys::OpenProcessByName(L"sleeper.EXE");
-  EXPECT_NE(found, 0);
-  sys::CloseProcessHandle(found);
+  EXPECT_TRUE(sys::OpenProcessByName(L"sleeper.EXE"));
 
   EXPECT_TRUE(sys::KillProcessByName(L"SLEEPER.exe"));
   for (auto& copy : copies) {
@@ -250,7 +262,7 @@ TEST_F(Launchers, KillProcessByNameEndsEveryCopy) {
     CloseHandle(copy.hThread);
     CloseHandle(copy.hProcess);
   }
-  EXPECT_EQ(sys::OpenProcessByName(L"Sleeper.exe"), 0);
+  EXPECT_FALSE(sys::OpenProcessByName(L"Sleeper.exe"));
   EXPECT_TRUE(sys::KillProcessByName(L"Sleeper.exe"));  // nothing left to end
 }
 
@@ -269,11 +281,10 @@ TEST_F(Launchers, BatchFileRunsThroughTheSystemInterpreterWhateverItsFolderIsCal
   GetCurrentDirectoryW(MAX_PATH, before);
   ASSERT_TRUE(SetCurrentDirectoryW(root_.Path().c_str()));
 
-  const std::intptr_t process = sys::RunHiddenThroughCommandInterpreter(folder + L"\\post 1.bat");
+  const sys::Process process = sys::RunHiddenThroughCommandInterpreter(folder + L"\\post 1.bat");
   SetCurrentDirectoryW(before);
-  ASSERT_NE(process, 0);
-  EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(process), 20000), WAIT_OBJECT_0);
-  sys::CloseProcessHandle(process);
+  ASSERT_TRUE(process);
+  EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(process.Handle()), 20000), WAIT_OBJECT_0);
   EXPECT_EQ(test_support::ReadFile(folder + L"\\ran.txt"), "ran\r\n");
   EXPECT_FALSE(test_support::Exists(plantedHere + L".out"));
   EXPECT_FALSE(test_support::Exists(plantedCurrent + L".out"));
@@ -293,8 +304,8 @@ TEST(Processes, SystemProgramsComeFromTheSystemFolder) {
 
 TEST(Processes, VersionAndPrivilege) {
   EXPECT_TRUE(sys::IsVistaOrLater());
-  EXPECT_TRUE(sys::EnablePrivilege(sys::kCurrentProcess, L"SeDebugPrivilege"));
-  EXPECT_FALSE(sys::EnablePrivilege(sys::kCurrentProcess, L"SeNoSuchPrivilege"));
+  EXPECT_TRUE(sys::EnablePrivilege(sys::CurrentProcess(), L"SeDebugPrivilege"));
+  EXPECT_FALSE(sys::EnablePrivilege(sys::CurrentProcess(), L"SeNoSuchPrivilege"));
 }
 
 #endif
