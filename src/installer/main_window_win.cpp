@@ -161,7 +161,10 @@ bool TMainWindow::ShowConfirmDialog(const std::wstring& text, bool yesDefault) {
 
 int TMainWindow::ShowCheckIfInstalled(const std::wstring& text) { return ui::ShowCheckIfInstallDialog(text); }
 
-void TMainWindow::ShowMessageBox(const std::wstring& text) { sys::ShowStandardMessage(text); }
+// The standard box, owned by the window while it exists.
+void TMainWindow::ShowMessageBox(const std::wstring& text) {
+  sys::ShowMessageBox(window_.Handle(), text, sys::ApplicationTitle(), sys::mb::kOk);
+}
 
 bool TMainWindow::AskYesNo(const std::wstring& caption, const std::wstring& text) {
   return sys::AskYesNo(window_.Handle(), caption, text);

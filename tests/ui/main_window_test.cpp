@@ -82,6 +82,13 @@ TEST(MainWindow, MessageBoxesAreOwnedByTheWindowWithItsTitle) {
     EXPECT_EQ(boxes.Boxes()[i].text, expected[i].text);
     EXPECT_EQ(boxes.Boxes()[i].style, expected[i].style);
   }
+  // Once the window is gone, a box has no owner rather than a dead one.
+  DestroyWindow(window.Handle());
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the main window's own, not this test's
+  window.ShowMessageBox(L"服务名未填");
+  ASSERT_EQ(boxes.Boxes().size(), 5u);
+  EXPECT_EQ(boxes.Boxes()[4].owner, nullptr);
 }
 
 // What a click handler throws ends at the window procedure: it goes to the one error path (here
