@@ -133,12 +133,14 @@ ZipCommitResult ZipOutputFile::Commit(const ZipFileAttributes& attributes) {
   // MoveFileEx refuses to replace a read-only file, as extraction must.
   if (!MoveFileExW(impl_->temporary.c_str(), impl_->target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     const DWORD error = GetLastError();
-    const bool existed = GetFileAttributesW(impl_->target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD target = GetFileAttributesW(impl_->target.c_str());
+    const bool fileThere = target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY) == 0;
     DeleteFileW(impl_->temporary.c_str());
     // A file open without delete sharing fails with a sharing or lock violation; a running program's
-    // image, with access denied (the target is neither read-only nor a folder: checked before).
+    // image, with access denied. A folder that took the target's place since it was looked at
+    // is no file in use.
     const bool inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-                       (error == ERROR_ACCESS_DENIED && existed);
+                       (error == ERROR_ACCESS_DENIED && fileThere);
     return inUse ? ZipCommitResult::TargetInUse : ZipCommitResult::Failed;
   }
   // The content is in place; attributes are applied as far as the system lets them be.

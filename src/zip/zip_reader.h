@@ -33,6 +33,8 @@ class ZipReader {
 
   // Decodes the entry's content into out. The archive is read in blocks of at most chunkLimit
   // bytes, each reported to onRead. Whatever reached out before a failure is not to be trusted.
+  // Entries may be extracted on several threads at once; the directory and the claims are the
+  // calling thread's.
   ZipEntryOutcome Extract(const ZipEntry& entry, std::string_view password, ZipByteSink& out,
                           const ZipRangeSource::ReadObserver& onRead = {}, std::size_t chunkLimit = kMaxChunk);
 

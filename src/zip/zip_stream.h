@@ -16,7 +16,8 @@ class ZipInput {
  public:
   virtual ~ZipInput() = default;
   virtual std::uint64_t Size() const = 0;
-  // Reads exactly out.size() bytes at offset; false when they are not all there.
+  // Reads exactly out.size() bytes at offset; false when they are not all there. Called from
+  // several threads at once (entries are decoded side by side).
   virtual bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 };
 

@@ -10,6 +10,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import warnings
 import zipfile
 import zlib
 
@@ -239,6 +240,27 @@ def python_archives(out, tree):
     # A fourth central record points at the third entry again.
     records.append(("fourth.txt", b"third\n", records[2][2]))
     open(os.path.join(out, "overlap.zip"), "wb").write(data + directory(records, len(data)))
+
+    # Entries whose paths meet, each soon after another that it could touch, while a large entry
+    # ahead of them is still being decoded, and more entries after them than are decoded side by
+    # side: a name twice, a file where a later entry wants a folder and a folder where a later one
+    # wants a file, names that differ in case only (one file on Windows), a name that looks like a
+    # temporary file of another.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # zipfile warns of the name written twice
+        with zipfile.ZipFile(os.path.join(out, "related_paths.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("large.bin", random.Random(9).randbytes(3_000_000))
+            z.writestr("twice.txt", b"first\n")
+            z.writestr("node", b"a file\n")
+            z.writestr("node/inner.txt", b"no folder for me\n")
+            z.writestr("Case.txt", b"upper\n")
+            z.writestr("case.txt", b"lower\n")
+            z.writestr("twice.txt", b"second\n")
+            z.writestr("twice.txt.~0.part", b"an entry of its own\n")
+            z.writestr("late/", b"")
+            z.writestr("late", b"a file where a folder is\n")
+            for i in range(40):
+                z.writestr("many/%02d.txt" % i, b"%d\n" % i)
 
     # An entry with content that carries the DOS folder attribute, beside an empty one that does.
     with zipfile.ZipFile(os.path.join(out, "folder_attribute.zip"), "w") as z:

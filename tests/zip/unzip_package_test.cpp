@@ -9,8 +9,15 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/resource.h>
 #endif
 
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include "zip/zip_files.h"
 #include "zip/zip_reader.h"
 #include "zip_test_support.h"
 
@@ -18,6 +25,13 @@ namespace zip {
 namespace {
 
 using namespace zip_test;
+
+}  // namespace
+
+// Outcomes by their text in test messages.
+void PrintTo(PackageEntryOutcome outcome, std::ostream* out) { *out << PackageEntryOutcomeText(outcome); }
+
+namespace {
 
 const std::wstring kPassword = L"402615";
 
@@ -183,15 +197,64 @@ TEST(UnzipPackage, ReplacesOlderFilesButLeavesReadOnlyOnes) {
   EXPECT_TRUE(UnzipPackage(Archive(L"7z_aes256.zip"), Wide(dest.path()), kPassword, {}));
 }
 
+#ifndef _WIN32
+// While it lives, files of this process cannot grow beyond limit bytes: a write past it fails, as
+// on a disk that has just filled up.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t limit) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    signal_ = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+    rlimit small = saved_;
+    small.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, signal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*signal_)(int) = SIG_DFL;
+};
+#endif
+
+// The first file ending in suffix below folder, or an empty path.
+fs::path FindFile(const fs::path& folder, const std::string& suffix) {
+  std::error_code ec;
+  for (const auto& item : fs::recursive_directory_iterator(folder, ec)) {
+    if (item.path().filename().string().ends_with(suffix)) return item.path();
+  }
+  return {};
+}
+
 // Every reason of a skip, and that any skip makes the extraction fail, after the other entries.
 TEST(UnzipPackage, EachSkipHasItsReasonAndFailsTheExtraction) {
   using O = PackageEntryOutcome;
+  using Action = std::function<void(const fs::path& dest)>;
   struct ReasonCase {
     const char* what;
     const wchar_t* archive;
     std::string password;
     std::map<std::wstring, O> outcomes;  // of the entries named; others are not looked at
-    std::string blocker;                 // a file put into the destination first
+    Action before = {};                  // done to the destination first
+    Action during = {};                  // done at every progress call
+    std::uint64_t fileSizeLimit = 0;     // host: how far files may grow, 0 for no limit
+  };
+  // A file where the entry's folder must be made.
+  const Action fileForFolder = [](const fs::path& dest) { WriteAll(dest / "bin", "in the way"); };
+  // Every temporary name the entry could take is a folder with something in it.
+  const Action noTemporaryName = [](const fs::path& dest) {
+    for (int i = 0; i < 100; ++i) WriteAll(dest / ("readme.txt.~" + std::to_string(i) + ".part") / "x", "taken");
+  };
+  // Once the entry's temporary file is being written, a folder takes its target's place.
+  const Action folderForTarget = [](const fs::path& dest) {
+    if (!FindFile(dest / "bin", "app.dat.~0.part").empty() && !fs::exists(dest / "bin" / "app.dat")) {
+      WriteAll(dest / "bin" / "app.dat" / "inside.txt", "a folder now");
+    }
   };
   const ReasonCase cases[] = {
       {"check byte fails: another password, also for an empty entry", L"fixed_header.zip", "000000",
@@ -208,26 +271,155 @@ TEST(UnzipPackage, EachSkipHasItsReasonAndFailsTheExtraction) {
        {{L"first.txt", O::Extracted}, {L"second.txt", O::Overlapping}, {L"third.txt", O::Extracted},
         {L"fourth.txt", O::Overlapping}}},
       {"a file stands where a folder must be made", L"info_zip_deflate.zip", "402615",
-       {{L"bin/app.dat", O::CannotCreate}, {L"readme.txt", O::Extracted}}, "bin"},
+       {{L"bin/app.dat", O::CannotCreate}, {L"readme.txt", O::Extracted}}, fileForFolder},
+      {"no temporary file can be created", L"info_zip_deflate.zip", "402615",
+       {{L"readme.txt", O::CannotCreate}, {L"bin/app.dat", O::Extracted}}, noTemporaryName},
+      {"the final replace fails: a folder took the target's place", L"info_zip_deflate.zip", "402615",
+       {{L"bin/app.dat", O::CannotCreate}, {L"readme.txt", O::Extracted}}, {}, folderForTarget},
+#ifndef _WIN32
+      {"the disk fills while the temporary file is written", L"info_zip_deflate.zip", "402615",
+       {{L"readme.txt", O::CannotCreate}, {L"bin/app.dat", O::CannotCreate},
+        {L"bin/plugins/deep/small.cfg", O::Extracted}}, {}, {}, 64 * 1024},
+#endif
   };
   for (const ReasonCase& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchFolder dest("reasons");
-    if (!c.blocker.empty()) WriteAll(dest.path() / c.blocker, "in the way");
-    std::map<std::wstring, O> outcomes;
     // Folder names without their final slash, whichever tool made them.
+    std::map<std::wstring, O> outcomes;
     auto record = [&](const std::wstring& name, O outcome) {
       outcomes[name.ends_with(L"/") ? name.substr(0, name.size() - 1) : name] = outcome;
     };
-    ExtractPackage(Archive(c.archive), Wide(dest.path()), c.password, {}, record);
+    // Through the path and through an archive already open, which the installer uses.
+    ScratchFolder dest("reasons");
+    ScratchFolder again("reasons-again");
+    ZipFileInput open;
+    ASSERT_TRUE(open.Open(Archive(c.archive)));
+    for (const fs::path& folder : {dest.path(), again.path()}) {
+      if (c.before) c.before(folder);
+    }
+    const auto during = [&](const fs::path& folder) {
+      return [&c, folder](int) {
+        if (c.during) c.during(folder);
+      };
+    };
+    {
+#ifndef _WIN32
+      std::optional<FileSizeLimit> limit;
+      if (c.fileSizeLimit != 0) limit.emplace(c.fileSizeLimit);
+#endif
+      ExtractPackage(Archive(c.archive), Wide(dest.path()), c.password, during(dest.path()), record);
+      EXPECT_FALSE(UnzipPackage(open, Wide(again.path()), common::AnsiToWide(c.password), during(again.path())));
+    }
     for (const auto& [name, outcome] : c.outcomes) {
       ASSERT_TRUE(outcomes.count(name)) << common::WideToUtf8(name);
       EXPECT_EQ(outcomes.at(name), outcome) << common::WideToUtf8(name) << ": "
                                             << PackageEntryOutcomeText(outcomes.at(name));
     }
-    ScratchFolder again("reasons-again");
-    if (!c.blocker.empty()) WriteAll(again.path() / c.blocker, "in the way");
-    EXPECT_FALSE(UnzipPackage(Archive(c.archive), Wide(again.path()), common::AnsiToWide(c.password), {}));
+    // A failed entry leaves no temporary file behind.
+    for (const fs::path& folder : {dest.path(), again.path()}) {
+      for (const auto& [path, content] : Snapshot(folder)) EXPECT_FALSE(path.ends_with(".part")) << path;
+    }
+  }
+}
+
+#ifdef _WIN32
+// Reinstalling over a running product: a file that another program holds open without delete
+// sharing stays as it was, the others are replaced, and the extraction counts as a success.
+TEST(UnzipPackage, KeepsFilesThatAreInUse) {
+  ScratchFolder dest("in-use");
+  WriteAll(dest.path() / "readme.txt", "running copy");
+  WriteAll(dest.path() / "bin" / "app.dat", "older app");
+  const HANDLE held = CreateFileW((dest.path() / "readme.txt").wstring().c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  PackageExtraction totals;
+  const auto outcomes = ExtractWithOutcomes(L"7z_aes256.zip", dest.path(), &totals);
+  const bool succeeded = UnzipPackage(Archive(L"7z_aes256.zip"), Wide(dest.path()), kPassword, {});
+  CloseHandle(held);
+  EXPECT_EQ(outcomes.at(L"readme.txt"), PackageEntryOutcome::KeptInUse);
+  EXPECT_EQ(outcomes.at(L"bin/app.dat"), PackageEntryOutcome::Extracted);
+  EXPECT_EQ(totals.kept, 1);
+  EXPECT_TRUE(succeeded);
+  auto expected = TreeFiles({""});
+  expected["readme.txt"] = "running copy";
+  EXPECT_EQ(Snapshot(dest.path()), expected);
+}
+#endif
+
+// What the calling thread sees of an extraction: the progress calls, each entry's outcome in
+// order, the totals and the files written.
+struct Observed {
+  std::vector<int> percents;
+  std::vector<std::pair<std::wstring, PackageEntryOutcome>> entries;
+  PackageExtraction totals;
+  std::map<std::string, std::string> files;
+};
+
+Observed ExtractObserved(const fs::path& archive, const fs::path& dest, unsigned threads) {
+  Observed seen;
+  seen.totals = ExtractPackage(
+      Wide(archive), Wide(dest), "402615", [&](int percent) { seen.percents.push_back(percent); },
+      [&](const std::wstring& name, PackageEntryOutcome outcome) { seen.entries.emplace_back(name, outcome); }, {},
+      threads);
+  seen.files = Snapshot(dest);
+  return seen;
+}
+
+// Entries decoded on worker threads change nothing the caller sees: every archive here, damaged,
+// crafted and hostile ones included, gives the progress calls, the outcomes in their order, the
+// totals and the files that decoding one entry after the other on the calling thread gives.
+TEST(UnzipPackage, WorkersChangeNothingTheCallerSees) {
+  int archives = 0;
+  for (const auto& item : fs::directory_iterator(Archives())) {
+    if (item.path().extension() != ".zip") continue;
+    ++archives;
+    SCOPED_TRACE(item.path().filename().string());
+    ScratchFolder oneByOne("one-by-one");
+    ScratchFolder sideBySide("side-by-side");
+    const Observed expected = ExtractObserved(item.path(), oneByOne.path(), 0);
+    const Observed seen = ExtractObserved(item.path(), sideBySide.path(), 3);
+    EXPECT_EQ(seen.percents, expected.percents);
+    EXPECT_EQ(seen.entries, expected.entries);
+    EXPECT_EQ(seen.totals.status, expected.totals.status);
+    EXPECT_EQ(seen.totals.extracted, expected.totals.extracted);
+    EXPECT_EQ(seen.totals.folders, expected.totals.folders);
+    EXPECT_EQ(seen.totals.skipped, expected.totals.skipped);
+    EXPECT_EQ(seen.totals.kept, expected.totals.kept);
+    EXPECT_EQ(seen.files, expected.files);
+  }
+  EXPECT_GT(archives, 0) << "no archives in " << Archives().string();
+}
+
+// Entries whose paths meet come out as they would one after the other, however they are decoded:
+// the later of two with one name wins, a file stops a later entry from making a folder of it and
+// a folder a later file, and names differing in case only are one file where the system says so.
+TEST(UnzipPackage, EntriesWhosePathsMeetComeOutInArchiveOrder) {
+  for (unsigned threads : {0u, 2u}) {
+    SCOPED_TRACE(threads);
+    ScratchFolder dest("related");
+    std::map<std::wstring, std::vector<PackageEntryOutcome>> outcomes;
+    const PackageExtraction totals = ExtractPackage(
+        Archive(L"related_paths.zip"), Wide(dest.path()), "", {},
+        [&](const std::wstring& name, PackageEntryOutcome outcome) { outcomes[name].push_back(outcome); }, {}, threads);
+    using O = PackageEntryOutcome;
+    EXPECT_EQ(outcomes[L"twice.txt"], (std::vector<O>{O::Extracted, O::Extracted}));
+    EXPECT_EQ(outcomes[L"node"], std::vector<O>{O::Extracted});
+    EXPECT_EQ(outcomes[L"node/inner.txt"], std::vector<O>{O::CannotCreate});
+    EXPECT_EQ(outcomes[L"late"], std::vector<O>{O::CannotCreate});
+    EXPECT_EQ(totals.skipped, 2);
+    const auto files = Snapshot(dest.path());
+    EXPECT_EQ(files.at("twice.txt"), "second\n");
+    EXPECT_EQ(files.at("twice.txt.~0.part"), "an entry of its own\n");
+    EXPECT_EQ(files.at("node"), "a file\n");
+    EXPECT_EQ(files.at("many/39.txt"), "39\n");
+    EXPECT_TRUE(fs::is_directory(dest.path() / "late"));
+#ifdef _WIN32
+    EXPECT_EQ(files.count("case.txt") + files.count("Case.txt"), 1u);
+    EXPECT_EQ(ReadAll(dest.path() / "case.txt"), "lower\n");
+#else
+    EXPECT_EQ(files.at("Case.txt"), "upper\n");
+    EXPECT_EQ(files.at("case.txt"), "lower\n");
+#endif
   }
 }
 
