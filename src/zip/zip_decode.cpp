@@ -10,10 +10,16 @@ namespace zip {
 namespace {
 
 constexpr std::size_t kInputSize = 64 * 1024;
+// Stored content goes on in blocks that stay in the processor's cache from the read to the write,
+// through the CRC and the copy into the file: on a busy machine 1 MiB blocks, which do not, made
+// both take up to twice as long. A divisor of the output block, so both meet the same boundaries.
+constexpr std::size_t kStoredBlock = 128 * 1024;
+static_assert(kZipOutputBlock % kStoredBlock == 0);
 
 ZipDecodeResult CopyStored(ZipByteSource& in, std::uint64_t size, ZipByteSink& out, std::size_t outputBlock) {
   // One byte more than the content, so that content running long shows.
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, outputBlock)));
+  const std::size_t block = std::min(outputBlock, kStoredBlock);
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, block)));
   std::uint64_t written = 0;
   for (bool end = false; !end;) {
     std::size_t filled = 0;

@@ -21,8 +21,8 @@ constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kAes = 99;
 }  // namespace zip_method
 
-// Stored and Deflate content reaches the sink in blocks of up to this many bytes: fewer calls to
-// the file system for the same bytes.
+// Deflate content reaches the sink in blocks of up to this many bytes, Stored content in blocks of
+// a divisor of it: fewer calls to the file system for the same bytes.
 inline constexpr std::size_t kZipOutputBlock = 1024 * 1024;
 
 // Writes exactly size bytes of content to out; BadData when the data ends early, runs long or

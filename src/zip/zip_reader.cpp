@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
-#include <zlib.h>
 
+#include "zip/zip_crc.h"
 #include "zip/zip_crypt.h"
 #include "zip/zip_decode.h"
 
@@ -19,15 +19,15 @@ class CrcSink : public ZipByteSink {
  public:
   explicit CrcSink(ZipByteSink& out, bool enabled = true) : out_(out), enabled_(enabled) {}
   bool Write(std::span<const std::uint8_t> data) override {
-    if (enabled_) crc_ = crc32_z(crc_, data.data(), data.size());
+    if (enabled_) crc_ = ZipCrc32(crc_, data);
     return out_.Write(data);
   }
-  std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
+  std::uint32_t crc() const { return crc_; }
 
  private:
   ZipByteSink& out_;
   bool enabled_;
-  uLong crc_ = crc32_z(0, nullptr, 0);
+  std::uint32_t crc_ = 0;
 };
 
 ZipEntryOutcome FromDecode(ZipDecodeResult r) {
