@@ -3,7 +3,8 @@
 # same archives in the same run: 200 MB of mixed compressible and incompressible files, as Stored,
 # Deflate with traditional encryption and Deflate with AES-256. Prints the median of RUNS
 # extractions per tool and archive, the ratio of package-tool's time to each other tool's, and the
-# peak resident memory. Not a test: timings depend on the machine.
+# peak resident memory, and the machine's load before and after (other work slows every tool of a
+# round alike). Not a test: timings depend on the machine.
 #   bench/zip_bench.sh [RUNS]       (needs a host build: cmake --build --preset host)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,6 +69,8 @@ measure_archive() {
 
 ratio() { { [ "$1" = n/a ] || [ "$2" = n/a ]; } && echo n/a || awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "load average (1, 5, 15 min) before: $(load); $(nproc) cores"
 printf '%-20s %-12s %7s %7s %8s %14s %14s\n' archive tool wall_s cpu_s peak_MiB wall_vs_7z/unzip cpu_vs_7z/unzip
 for archive in stored deflate_traditional deflate_aes256; do
   declare -A W C M
@@ -79,3 +82,4 @@ for archive in stored deflate_traditional deflate_aes256; do
     printf '%-20s %-12s %7s %7s %8s\n' "" "$name" "${W[$name]}" "${C[$name]}" "${M[$name]}"
   done
 done
+echo "load average after: $(load)"
