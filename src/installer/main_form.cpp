@@ -42,7 +42,8 @@ constexpr SkinResource kSkins[] = {
 
 }  // namespace
 
-TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
+TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments,
+                                         std::shared_ptr<net::HttpTransport> http) {
   TEmbeddedFiles resources{
       [](const std::wstring& name) { return sys::ResourceExists(name, kFileType); },
       [](const std::wstring& name) {
@@ -64,7 +65,8 @@ TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments) {
             const bool known = sys::GetDiskFreeMB(drive, mb);
             freeMB = mb;
             return known;
-          }};
+          },
+          std::move(http)};
 }
 
 TFrmCommInst::TFrmCommInst(MainView& view, TProcessContext context)
@@ -151,8 +153,8 @@ void TFrmCommInst::startUp() {
   config.syncSourceWithRegistry();
 
   settings_ = std::make_unique<TRegSoftInfo>(sys::RegRoot::CurrentUser, L"SOFTWARE\\" + config.SoftId);
-  api_ = std::make_unique<net::TAPI>(config.FromSource, config.SoftId, config.Version, config.FromKeywordID,
-                                     net::TAPI::getGlobalGUID(config.SoftId));
+  api_ = std::make_unique<net::TAPI>(context_.http, config.FromSource, config.SoftId, config.Version,
+                                     config.FromKeywordID, net::TAPI::getGlobalGUID(config.SoftId));
 
   if (FbInstallMode) {
     if (!config.XPSupported && !sys::IsVistaOrLater()) {

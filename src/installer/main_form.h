@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,9 @@
 #include "system/handler_errors.h"
 
 namespace net {
+class HttpTransport;
 class TAPI;
+struct DownloadInfo;
 }
 
 namespace sys {
@@ -58,16 +61,17 @@ struct TEmbeddedFiles {
 };
 
 // What the running process tells the window: where it runs from, under which name, with which
-// arguments, what it carries inside, and how much room the drives have.
+// arguments, what it carries inside, how much room the drives have, and the way to the servers.
 struct TProcessContext {
   std::wstring exeDir;  // with its trailing separator
   std::wstring exeFileName;
   std::vector<std::wstring> arguments;  // after the program's own path
   TEmbeddedFiles resources;
   FreeSpaceQuery freeSpace;
+  std::shared_ptr<net::HttpTransport> http;  // API requests and the package download
 
-  // The context of this process, from the system.
-  static TProcessContext Current(std::vector<std::wstring> arguments);
+  // The context of this process, from the system, with the given transport.
+  static TProcessContext Current(std::vector<std::wstring> arguments, std::shared_ptr<net::HttpTransport> http);
 };
 
 class TFrmCommInst {
@@ -140,8 +144,9 @@ class TFrmCommInst {
   bool claimProduct(const std::wstring& softId);  // false when another run has the product
   void reportInstallFail(const std::wstring& reason, int errorNumber);
   void install();
-  bool obtainPackage(const std::wstring& packageFile);
-  bool downloadPackage(const std::wstring& packageFile);
+  // What the accepted lookup announced for the package now in packageFile; nothing when the
+  // download failed (reported and told).
+  std::optional<net::DownloadInfo> downloadPackage(const std::wstring& packageFile);
   void startInstalledProgram();
   void uninstall();
   void removeStartMenuEntries();

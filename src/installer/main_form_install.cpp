@@ -184,7 +184,18 @@ void TFrmCommInst::install() {
     return;
   }
   const std::wstring zipFile = runFolder->NewFilePath(L".zip");
-  if (!obtainPackage(zipFile)) return;
+  // A package carried inside the installer came with it; a downloaded one comes with what the
+  // server announced for it.
+  std::optional<net::DownloadInfo> download;
+  if (context_.resources.exists(L"zipfile")) {
+    if (!context_.resources.extract(L"zipfile", zipFile)) {
+      fail(FatalFailure::kCreateResFile);
+      return;
+    }
+  } else {
+    download = downloadPackage(zipFile);
+    if (!download) return;
+  }
 
   // From here on the package is read through one handle that keeps every writer out: the bytes
   // checked are the bytes extracted.
@@ -193,13 +204,11 @@ void TFrmCommInst::install() {
   // carry the maker's signature when the product has the maker's key, is not installed (an
   // embedded one came with the installer). Hashing a large package takes seconds on a slow disk;
   // the window answers meanwhile.
-  const bool downloaded = !context_.resources.exists(L"zipfile");
-  const std::wstring sha256 = api_->DownloadSha256();
-  const std::wstring sig = api_->DownloadSig();
   const std::wstring packageKey = config.PackageKey;
   bool matches = true;
-  if (downloaded && (!sha256.empty() || !packageKey.empty())) {
-    sys::RunBesideGuiThread([&] { matches = PackageFileMatches(package.get(), sha256, packageKey, sig); });
+  if (download && (!download->sha256.empty() || !packageKey.empty())) {
+    sys::RunBesideGuiThread(
+        [&] { matches = PackageFileMatches(package.get(), download->sha256, packageKey, download->sig); });
   }
   if (!matches) {
     fail(FatalFailure::kDownloadZipFail);
@@ -239,59 +248,49 @@ void TFrmCommInst::install() {
   startInstalledProgram();
 }
 
-bool TFrmCommInst::obtainPackage(const std::wstring& zipFile) {
-  if (context_.resources.exists(L"zipfile")) {
-    if (!context_.resources.extract(L"zipfile", zipFile)) {
-      fail(FatalFailure::kCreateResFile);
-      return false;
-    }
-    return true;
-  }
-  return downloadPackage(zipFile);
-}
-
-bool TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
+std::optional<net::DownloadInfo> TFrmCommInst::downloadPackage(const std::wstring& zipFile) {
   TConfigFile& config = *FConfigFile;
   waitingInfo(L"联网检查配置信息...");
 
-  std::wstring url;
-  std::wstring ver;
+  std::optional<net::DownloadInfo> info;  // the last answer the server accepted
   // The lookup may wait half a minute for the server; the window answers meanwhile.
   const auto lookUp = [&] {
-    bool accepted = false;
-    sys::RunBesideGuiThread([&] { accepted = api_->GetSoftDownloadInfo(url, ver); });
+    std::optional<net::DownloadInfo> answer;
+    sys::RunBesideGuiThread([&] { answer = api_->GetSoftDownloadInfo(); });
+    const bool accepted = answer.has_value();
+    if (accepted) info = std::move(answer);
     return accepted;
   };
   if (lookUp()) {
-    while (url.empty() && view_.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？")) lookUp();
-    if (url.empty()) {
+    while (info->url.empty() && view_.AskYesNo(L"警告", L"网络连接异常，是否尝试重连？")) lookUp();
+    if (info->url.empty()) {
       fail(FatalFailure::kGetSoftDownloadInfo);
-      return false;
+      return std::nullopt;
     }
-    config.Version = ver;
+    config.Version = info->version;
   }
   waitingInfo(L"开始安装...");
   FDownloadStatus = kDownloadRequested;
-  if (url.empty()) {
+  if (!info) {
     fail(FatalFailure::kUrlEmpty);
-    return false;
+    return std::nullopt;
   }
-  if (!api_->AllowsPackageUrl(url)) {
+  if (!api_->AllowsPackageUrl(info->url)) {
     fail(FatalFailure::kDownloadZipFail);
-    return false;
+    return std::nullopt;
   }
 
   net::StartDownThread(
-      url, zipFile, [this](net::TDownThread*, std::int64_t total) { idhtp1WorkBegin(total); },
+      context_.http, info->url, zipFile, [this](net::TDownThread*, std::int64_t total) { idhtp1WorkBegin(total); },
       [this](net::TDownThread*, std::int64_t count) { idhtp1Work(count); },
       [this](net::TDownThread*, std::int64_t code) { idhtp1WorkFinish(code); });
   while (FDownloadStatus != kDownloadDone && FDownloadStatus != kDownloadFailed) view_.WaitForMessages(50);
 
   if (FDownloadStatus == kDownloadFailed) {
     fail(FatalFailure::kDownloadZipFail);
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return info;
 }
 
 void TFrmCommInst::idhtp1WorkBegin(std::int64_t workCountMax) {

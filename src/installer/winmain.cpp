@@ -12,6 +12,7 @@
 #include "installer/exit_codes.h"
 #include "installer/main_form.h"
 #include "installer/main_window_win.h"
+#include "net/http_transport.h"
 #include "system/dll_search.h"
 #include "system/gui_thread.h"
 #include "system/win_handle.h"
@@ -77,7 +78,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
 
   installer::TMainWindow window;
   if (!window.Handle()) return installer::ToInt(installer::ExitCode::kUnexpectedError);
-  installer::TFrmCommInst behaviour(window, installer::TProcessContext::Current(Arguments()));
+  installer::TFrmCommInst behaviour(window,
+                                    installer::TProcessContext::Current(Arguments(), net::SystemHttpTransport()));
   Attach(window, behaviour);
   behaviour.FormCreate();
   if (!behaviour.quitRequested()) {

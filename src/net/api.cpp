@@ -77,13 +77,14 @@ std::wstring DeviceCodeFromGuidText(std::wstring_view guidText) {
   return code;
 }
 
-TAPI::TAPI(std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
-           std::wstring deviceCode, std::wstring baseUrl)
+TAPI::TAPI(std::shared_ptr<HttpTransport> transport, std::wstring fromSource, std::wstring softId,
+           std::wstring currVer, std::wstring keywordId, std::wstring deviceCode, std::wstring baseUrl)
     : FSoftId(std::move(softId)),
       FCurrVer(std::move(currVer)),
       FKeywordID(std::move(keywordId)),
       FFromSource(std::move(fromSource)),
       FGuid(std::move(deviceCode)),
+      transport_(std::move(transport)),
       baseUrl_(std::move(baseUrl)) {}
 
 std::wstring TAPI::getGlobalGUID(std::wstring_view softId) {
@@ -130,37 +131,35 @@ std::wstring TAPI::IdentityParams(const std::wstring& version) const {
          L'&' + Param(L"device_code", FGuid);
 }
 
-bool TAPI::GetSoftDownloadInfo(std::wstring& url, std::wstring& ver) {
+std::optional<DownloadInfo> TAPI::GetSoftDownloadInfo() {
   std::wstring body;
-  if (!HttpGet(Endpoint(L"/api/config/soft_down"), Param(L"soft_id", FSoftId) + L'&' + Param(L"source", FFromSource),
-               body, false))
-    return false;
+  if (!HttpGet(transport_, Endpoint(L"/api/config/soft_down"),
+               Param(L"soft_id", FSoftId) + L'&' + Param(L"source", FFromSource), body, false))
+    return std::nullopt;
   nlohmann::json data;
   int code = 0;
-  if (!getJsonObject(body, data, code) || code != 0) return false;
-  url = TextMember(data, "url");
-  ver = TextMember(data, "ver");
-  FCurrVer = ver;
-  FDownloadSha256 = TextMember(data, "sha256");
-  FDownloadSig = TextMember(data, "sig");
-  return true;
+  if (!getJsonObject(body, data, code) || code != 0) return std::nullopt;
+  DownloadInfo info{TextMember(data, "url"), TextMember(data, "ver"), TextMember(data, "sha256"),
+                    TextMember(data, "sig")};
+  FCurrVer = info.version;
+  return info;
 }
 
 void TAPI::ReportPreInstall() {
   std::wstring unused;
-  HttpGet(Endpoint(L"/api/report/preinstall"), IdentityParams(FCurrVer) + L'&' + Param(L"kid", FKeywordID), unused,
-          true);
+  HttpGet(transport_, Endpoint(L"/api/report/preinstall"), IdentityParams(FCurrVer) + L'&' + Param(L"kid", FKeywordID),
+          unused, true);
 }
 
 void TAPI::ReportInstall() {
   std::wstring unused;
-  HttpGet(Endpoint(L"/api/report/install"), IdentityParams(FCurrVer) + L'&' + Param(L"kid", FKeywordID), unused,
-          true);
+  HttpGet(transport_, Endpoint(L"/api/report/install"), IdentityParams(FCurrVer) + L'&' + Param(L"kid", FKeywordID),
+          unused, true);
 }
 
 void TAPI::ReportInstallFail(const std::wstring& reason, int errCode) {
   std::wstring unused;
-  HttpGet(Endpoint(L"/api/report/install_fail"),
+  HttpGet(transport_, Endpoint(L"/api/report/install_fail"),
           IdentityParams(FCurrVer) + L'&' + Param(L"reason", reason) + L"&err=" + std::to_wstring(errCode) +
               L"&proc=&" + Param(L"kid", FKeywordID),
           unused, false);
@@ -168,7 +167,7 @@ void TAPI::ReportInstallFail(const std::wstring& reason, int errCode) {
 
 void TAPI::ReportEvent(const std::wstring& eventName, bool byThread) {
   std::wstring unused;
-  HttpGet(Endpoint(L"/api/report/event"),
+  HttpGet(transport_, Endpoint(L"/api/report/event"),
           IdentityParams(FCurrVer) + L'&' + Param(L"event_id", eventName) + L'&' + Param(L"kid", FKeywordID), unused,
           byThread);
 }
@@ -178,8 +177,8 @@ void TAPI::ReportInstallEnd() { ReportEvent(L"install_end", false); }
 void TAPI::ReportUninstall(const std::wstring& localVersion) {
   if (localVersion.empty()) common::RaiseError(L"curr version=null");
   std::wstring unused;
-  HttpGet(Endpoint(L"/api/report/uninstall"), IdentityParams(localVersion) + L'&' + Param(L"kid", FKeywordID),
-          unused, true);
+  HttpGet(transport_, Endpoint(L"/api/report/uninstall"),
+          IdentityParams(localVersion) + L'&' + Param(L"kid", FKeywordID), unused, true);
 }
 
 }  // namespace net

@@ -5,10 +5,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace net {
+
+class HttpTransport;
 
 // The API server's base URL that this installer was built with (CMake INSTALLER_API_BASE_URL, or
 // the executable's own API_BASE_URL); defined in a generated source, see cmake/ApiBaseUrl.cmake.
@@ -18,11 +22,21 @@ std::wstring DefaultApiBaseUrl();
 // digits followed by the first two lower-case hex digits of the MD5 of the 38 characters.
 std::wstring DeviceCodeFromGuidText(std::wstring_view guidText);
 
+// What the download lookup learnt: the members of the accepted answer's "data", each read as text
+// (empty when absent).
+struct DownloadInfo {
+  std::wstring url;
+  std::wstring version;  // "ver"
+  std::wstring sha256;   // the package's SHA-256 in hex, when the server announces it
+  std::wstring sig;      // the maker's signature of the package, when the server has one
+};
+
 class TAPI {
  public:
-  // Keeps the identity that every request repeats; touches nothing else. deviceCode is the one
-  // getGlobalGUID gives. baseUrl is the server's base URL, without a trailing "/".
-  TAPI(std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
+  // Keeps the identity that every request repeats; touches nothing else. Requests go through
+  // transport. deviceCode is the one getGlobalGUID gives. baseUrl is the server's base URL,
+  // without a trailing "/".
+  TAPI(std::shared_ptr<HttpTransport> transport, std::wstring fromSource, std::wstring softId, std::wstring currVer, std::wstring keywordId,
        std::wstring deviceCode, std::wstring baseUrl = DefaultApiBaseUrl());
 
   // The device code of this user for the product softId: HKCU "SOFTWARE\vornhalt" value "guid",
@@ -35,10 +49,9 @@ class TAPI {
   // retCode the member "code" as an integer (a decimal string counts; anything else gives 0).
   static bool getJsonObject(const std::wstring& strData, nlohmann::json& jsData, int& retCode);
 
-  // The download lookup (blocking). True when the server accepted it; url and ver are then the
-  // members of "data" (empty when absent) and ver becomes the version of later reports. On false
-  // url, ver and the version are left as they are.
-  bool GetSoftDownloadInfo(std::wstring& url, std::wstring& ver);
+  // The download lookup (blocking). Its answer when the server accepted it; its version then
+  // becomes the version of later reports. Nothing, and the version left as it is, otherwise.
+  std::optional<DownloadInfo> GetSoftDownloadInfo();
 
   void ReportPreInstall();                                       // on a worker
   void ReportInstall();                                          // on a worker
@@ -57,11 +70,6 @@ class TAPI {
   // Whether a package may be downloaded from url: an API server reached over https must name an
   // https package too, or a network attacker could swap the package it vouches for.
   bool AllowsPackageUrl(const std::wstring& url) const;
-  // The member "sha256" of the last accepted lookup's data; empty when it had none.
-  const std::wstring& DownloadSha256() const { return FDownloadSha256; }
-  // The member "sig" of the last accepted lookup's data (the maker's signature of the package);
-  // empty when it had none.
-  const std::wstring& DownloadSig() const { return FDownloadSig; }
 
  private:
   // soft_id, curr_ver (the given version), source and device_code, each "k=v" joined by "&".
@@ -73,8 +81,7 @@ class TAPI {
   std::wstring FKeywordID;
   std::wstring FFromSource;
   std::wstring FGuid;
-  std::wstring FDownloadSha256;
-  std::wstring FDownloadSig;
+  std::shared_ptr<HttpTransport> transport_;
   std::wstring baseUrl_;
 };
 

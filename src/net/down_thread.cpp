@@ -13,7 +13,8 @@
 
 namespace net {
 
-TDownThread::TDownThread(bool /*createSuspended*/) {}
+TDownThread::TDownThread(bool /*createSuspended*/, std::shared_ptr<HttpTransport> transport)
+    : transport_(std::move(transport)) {}
 
 TDownThread::~TDownThread() = default;
 
@@ -70,7 +71,7 @@ int TDownThread::Transfer(DownloadFile& file) {
     options.receiveTimeoutMs = FStallTimeoutMs;
     options.rangeFrom = received;
     options.ifRange = ifRange;
-    auto stream = OpenHttpGet(FURL, options);
+    auto stream = transport_->OpenGet(FURL, options);
     if (!stream) {
       if (first) return kDownloadFailed;
       continue;
@@ -139,10 +140,10 @@ void TDownThread::Execute() {
   });
 }
 
-void StartDownThread(const std::wstring& url, const std::wstring& fileName, TOnWorkBeginEvent onWorkBegin,
-                     TOnWorkEvent onWork, TOnDownFinishEvent onFinish) {
+void StartDownThread(std::shared_ptr<HttpTransport> transport, const std::wstring& url, const std::wstring& fileName,
+                     TOnWorkBeginEvent onWorkBegin, TOnWorkEvent onWork, TOnDownFinishEvent onFinish) {
   sys::InitGuiThread();
-  auto* thread = new TDownThread(true);
+  auto* thread = new TDownThread(true, std::move(transport));
   thread->SetOnWorkBegin(std::move(onWorkBegin));
   thread->SetOnWork(std::move(onWork));
   thread->SetOnFinish(std::move(onFinish));

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "system/worker_thread.h"
 
 namespace net {
 
+class HttpTransport;
 class TDownThread;
 
 // Total announced for the body; 0 when the server announced no length.
@@ -31,8 +33,9 @@ class TDownThread : public sys::WorkerThread {
   static constexpr int kConnectTimeoutMs = 10000;
   static constexpr int kDefaultStallTimeoutMs = 60000;
 
-  // Always created suspended, whatever createSuspended says; Resume starts it.
-  explicit TDownThread(bool createSuspended);
+  // Always created suspended, whatever createSuspended says; Resume starts it. The package comes
+  // through transport.
+  TDownThread(bool createSuspended, std::shared_ptr<HttpTransport> transport);
   ~TDownThread() override;
 
   void SetOnWorkBegin(TOnWorkBeginEvent e) { FOnWorkBeginEvent = std::move(e); }
@@ -56,6 +59,7 @@ class TDownThread : public sys::WorkerThread {
   void WorkBegin(std::int64_t total);
   void Work(std::int64_t count);
 
+  std::shared_ptr<HttpTransport> transport_;
   TOnWorkBeginEvent FOnWorkBeginEvent;
   TOnWorkEvent FOnWorkEvent;
   TOnDownFinishEvent FOnFinish;
@@ -68,8 +72,8 @@ class TDownThread : public sys::WorkerThread {
 };
 
 // Creates the folders of fileName and starts a self-freeing TDownThread that downloads url into
-// it. Returns at once; the callbacks are the only way to learn the outcome.
-void StartDownThread(const std::wstring& url, const std::wstring& fileName, TOnWorkBeginEvent onWorkBegin,
-                     TOnWorkEvent onWork, TOnDownFinishEvent onFinish);
+// it through transport. Returns at once; the callbacks are the only way to learn the outcome.
+void StartDownThread(std::shared_ptr<HttpTransport> transport, const std::wstring& url, const std::wstring& fileName,
+                     TOnWorkBeginEvent onWorkBegin, TOnWorkEvent onWork, TOnDownFinishEvent onFinish);
 
 }  // namespace net

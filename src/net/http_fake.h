@@ -1,13 +1,18 @@
-// Scripting interface of the host build's HTTP transport (http_transport_fake.cpp): tests say what
-// each URL path answers and read back every request that was made, in order. Safe to use from
-// worker threads. Host build only.
+// The host build's HTTP transport: a script that tests give to the code under test in place of
+// WinHTTP. The test says what each URL path answers and reads back every request that was made,
+// in order. Host build only.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "net/http_transport.h"
 
 namespace net::fake {
 
@@ -40,20 +45,38 @@ struct Request {
   std::wstring Query() const;     // the part after the first "?", empty when there is none
 };
 
-// Every request to path (the URL's part after the host, without query) gets answer, until
-// changed. A list is used one answer per request, the last one repeating. Unscripted paths get a
-// 404 with an empty body.
-void SetAnswer(const std::wstring& path, const Answer& answer);
-void SetAnswers(const std::wstring& path, const std::vector<Answer>& answers);
-
 // A JSON answer with status 200.
 Answer Json(const std::string& body);
 
-std::vector<Request> Requests();
-// Requests whose path is path, in order.
-std::vector<Request> RequestsTo(const std::wstring& path);
+// Safe to use from worker threads.
+class ScriptedTransport final : public HttpTransport {
+ public:
+  // Every request to path (the URL's part after the host, without query) gets answer, until
+  // changed. A list is used one answer per request, the last one repeating. Unscripted paths get a
+  // 404 with an empty body.
+  void SetAnswer(const std::wstring& path, const Answer& answer);
+  void SetAnswers(const std::wstring& path, const std::vector<Answer>& answers);
 
-// Forgets every answer and request.
-void Reset();
+  std::vector<Request> Requests() const;
+  // Requests whose path is path, in order.
+  std::vector<Request> RequestsTo(const std::wstring& path) const;
+
+  // Forgets every answer and request.
+  void Reset();
+
+  std::unique_ptr<HttpStream> OpenGet(const std::wstring& url, const HttpGetOptions& options) override;
+
+ private:
+  struct Script {
+    std::vector<Answer> answers;
+    std::size_t next = 0;
+  };
+  // Records the request and takes its answer.
+  Answer Take(const std::wstring& url, const HttpGetOptions& options);
+
+  mutable std::mutex mutex_;
+  std::map<std::wstring, Script> scripts_;
+  std::vector<Request> requests_;
+};
 
 }  // namespace net::fake

@@ -1,7 +1,8 @@
 // One HTTP GET as a stream: the final status and announced length once the headers are in, then
-// the body piece by piece. The API transport (http_utils.h) reads it into memory, the download
-// worker (down_thread.h) into a file. Windows build: WinHTTP with the system's proxy settings and
-// certificate checks. Host build: a scripted fake (http_fake.h).
+// the body piece by piece. The API requests (http_utils.h) read it into memory, the download
+// worker (down_thread.h) into a file. Both go through the transport they are given: the program
+// gives them WinHTTP with the system's proxy settings and certificate checks
+// (SystemHttpTransport); host tests give them a scripted fake (http_fake.h).
 #pragma once
 
 #include <cstddef>
@@ -36,10 +37,18 @@ struct HttpGetOptions {
   std::wstring ifRange;           // with rangeFrom: "If-Range" (the range only while this validator holds)
 };
 
-// Sends GET to an absolute URL and follows redirects. A URL whose first five characters are
-// "https" in any letter case goes out over TLS. Null when no answer came: bad URL, name
-// resolution, refused or timed-out connection, TLS failure, broken response headers.
-std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOptions& options);
+// The way to the servers. Called from several threads at once.
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  // Sends GET to an absolute URL and follows redirects. A URL whose first five characters are
+  // "https" in any letter case goes out over TLS. Null when no answer came: bad URL, name
+  // resolution, refused or timed-out connection, TLS failure, broken response headers.
+  virtual std::unique_ptr<HttpStream> OpenGet(const std::wstring& url, const HttpGetOptions& options) = 0;
+};
+
+// WinHTTP, one for the whole program. Windows build only.
+std::shared_ptr<HttpTransport> SystemHttpTransport();
 
 // True when url starts with "https" in any letter case.
 bool UsesTls(const std::wstring& url);

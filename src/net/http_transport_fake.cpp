@@ -1,9 +1,7 @@
-// Host build's HTTP transport: answers come from the script that tests set through http_fake.h.
+// Host build's HTTP transport: answers come from the script that a test sets (http_fake.h).
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
-#include <map>
-#include <mutex>
 
 #include "net/http_fake.h"
 #include "net/http_transport.h"
@@ -11,15 +9,6 @@
 namespace net {
 namespace fake {
 namespace {
-
-struct Script {
-  std::vector<Answer> answers;
-  std::size_t next = 0;
-};
-
-std::mutex g_mutex;
-std::map<std::wstring, Script> g_scripts;
-std::vector<Request> g_requests;
 
 std::wstring PathOf(const std::wstring& url) {
   std::size_t start = url.find(L"://");
@@ -37,44 +26,43 @@ std::wstring Request::Query() const {
   return q == std::wstring::npos ? std::wstring() : url.substr(q + 1);
 }
 
-void SetAnswer(const std::wstring& path, const Answer& answer) { SetAnswers(path, {answer}); }
-
-void SetAnswers(const std::wstring& path, const std::vector<Answer>& answers) {
-  std::lock_guard lock(g_mutex);
-  g_scripts[path] = Script{answers, 0};
-}
-
 Answer Json(const std::string& body) {
   Answer a;
   a.body = body;
   return a;
 }
 
-std::vector<Request> Requests() {
-  std::lock_guard lock(g_mutex);
-  return g_requests;
+void ScriptedTransport::SetAnswer(const std::wstring& path, const Answer& answer) { SetAnswers(path, {answer}); }
+
+void ScriptedTransport::SetAnswers(const std::wstring& path, const std::vector<Answer>& answers) {
+  std::lock_guard lock(mutex_);
+  scripts_[path] = Script{answers, 0};
 }
 
-std::vector<Request> RequestsTo(const std::wstring& path) {
+std::vector<Request> ScriptedTransport::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+std::vector<Request> ScriptedTransport::RequestsTo(const std::wstring& path) const {
   std::vector<Request> all = Requests();
   std::erase_if(all, [&](const Request& r) { return r.Path() != path; });
   return all;
 }
 
-void Reset() {
-  std::lock_guard lock(g_mutex);
-  g_scripts.clear();
-  g_requests.clear();
+void ScriptedTransport::Reset() {
+  std::lock_guard lock(mutex_);
+  scripts_.clear();
+  requests_.clear();
 }
 
-// Takes the answer for a request and records the request.
-Answer Take(const std::wstring& url, const HttpGetOptions& options) {
-  std::lock_guard lock(g_mutex);
-  g_requests.push_back(Request{url, options.acceptJson, options.rangeFrom,
-                               options.rangeFrom > 0 ? options.ifRange : std::wstring(), options.connectTimeoutMs,
-                               UsesTls(url), std::this_thread::get_id()});
-  auto it = g_scripts.find(PathOf(url));
-  if (it == g_scripts.end() || it->second.answers.empty()) {
+Answer ScriptedTransport::Take(const std::wstring& url, const HttpGetOptions& options) {
+  std::lock_guard lock(mutex_);
+  requests_.push_back(Request{url, options.acceptJson, options.rangeFrom,
+                              options.rangeFrom > 0 ? options.ifRange : std::wstring(), options.connectTimeoutMs,
+                              UsesTls(url), std::this_thread::get_id()});
+  auto it = scripts_.find(PathOf(url));
+  if (it == scripts_.end() || it->second.answers.empty()) {
     Answer notFound;
     notFound.status = 404;
     return notFound;
@@ -139,8 +127,8 @@ class FakeStream : public HttpStream {
 
 }  // namespace
 
-std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOptions& options) {
-  fake::Answer a = fake::Take(url, options);
+std::unique_ptr<HttpStream> fake::ScriptedTransport::OpenGet(const std::wstring& url, const HttpGetOptions& options) {
+  Answer a = Take(url, options);
   if (a.unreachable) return nullptr;
   return std::make_unique<FakeStream>(std::move(a), options);
 }

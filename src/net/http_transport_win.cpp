@@ -163,9 +163,19 @@ std::int64_t QueryContentLength(HINTERNET request) {
   return (end == text || n < 0) ? -1 : n;
 }
 
+class WinHttpTransport final : public HttpTransport {
+ public:
+  std::unique_ptr<HttpStream> OpenGet(const std::wstring& url, const HttpGetOptions& options) override;
+};
+
 }  // namespace
 
-std::unique_ptr<HttpStream> OpenHttpGet(const std::wstring& url, const HttpGetOptions& options) {
+std::shared_ptr<HttpTransport> SystemHttpTransport() {
+  static const std::shared_ptr<HttpTransport> transport = std::make_shared<WinHttpTransport>();
+  return transport;
+}
+
+std::unique_ptr<HttpStream> WinHttpTransport::OpenGet(const std::wstring& url, const HttpGetOptions& options) {
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwHostNameLength = static_cast<DWORD>(-1);

@@ -35,15 +35,15 @@ std::wstring EncodeQueryValue(std::wstring_view value) {
   return out;
 }
 
-bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMethod, int timeout,
-                 std::wstring& respData) {
+bool HttpRequest(HttpTransport& transport, const std::wstring& url, const std::wstring& params, int httpMethod,
+                 int timeout, std::wstring& respData) {
   respData.clear();
   if (httpMethod != kMethodGet) return false;
   HttpGetOptions options;
   options.connectTimeoutMs = timeout;
   options.receiveTimeoutMs = kReceiveTimeoutMs;
   options.acceptJson = true;
-  auto stream = OpenHttpGet(BuildRequestUrl(url, params), options);
+  auto stream = transport.OpenGet(BuildRequestUrl(url, params), options);
   if (!stream) return false;
   const std::int64_t announced = stream->ContentLength();
   if (announced > static_cast<std::int64_t>(kMaxAnswerBytes)) return false;
@@ -64,31 +64,34 @@ bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMe
   return true;
 }
 
-THttpThread::THttpThread(bool /*createSuspended*/, THttpData httpData) : FHttpData(std::move(httpData)) {}
+THttpThread::THttpThread(bool /*createSuspended*/, THttpData httpData, std::shared_ptr<HttpTransport> transport)
+    : FHttpData(std::move(httpData)), transport_(std::move(transport)) {}
 
 THttpThread::~THttpThread() = default;
 
 void THttpThread::Execute() {
-  FHttpSuccess = HttpRequest(FHttpData.url, FHttpData.params, FHttpData.httpMethod, FHttpData.timeout, FRespData);
+  FHttpSuccess =
+      HttpRequest(*transport_, FHttpData.url, FHttpData.params, FHttpData.httpMethod, FHttpData.timeout, FRespData);
   sys::RunOnGuiThread([this] {
     if (FOnFinish) FOnFinish(this, FRespData, FHttpSuccess);
   });
 }
 
-void StartHttpThread(const std::wstring& url, const std::wstring& params, int httpMethod, int timeout,
-                     TOnFinishEvent onFinish) {
+void StartHttpThread(std::shared_ptr<HttpTransport> transport, const std::wstring& url, const std::wstring& params,
+                     int httpMethod, int timeout, TOnFinishEvent onFinish) {
   sys::InitGuiThread();
-  auto* thread = new THttpThread(true, THttpData{url, params, httpMethod, timeout});
+  auto* thread = new THttpThread(true, THttpData{url, params, httpMethod, timeout}, std::move(transport));
   thread->SetOnFinish(std::move(onFinish));
   thread->Resume();
 }
 
-bool HttpGet(const std::wstring& url, const std::wstring& params, std::wstring& respData, bool byThread) {
+bool HttpGet(const std::shared_ptr<HttpTransport>& transport, const std::wstring& url, const std::wstring& params,
+             std::wstring& respData, bool byThread) {
   if (byThread) {
-    StartHttpThread(url, params, kMethodGet, kConnectTimeoutMs, nullptr);
+    StartHttpThread(transport, url, params, kMethodGet, kConnectTimeoutMs, nullptr);
     return true;
   }
-  return HttpRequest(url, params, kMethodGet, kConnectTimeoutMs, respData);
+  return HttpRequest(*transport, url, params, kMethodGet, kConnectTimeoutMs, respData);
 }
 
 }  // namespace net

@@ -4,12 +4,15 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "system/worker_thread.h"
 
 namespace net {
+
+class HttpTransport;
 
 inline constexpr int kMethodGet = 1;
 inline constexpr int kConnectTimeoutMs = 5000;
@@ -34,8 +37,9 @@ using TOnFinishEvent = std::function<void(THttpThread* sender, const std::wstrin
 // callback is set), waits until that has run, and deletes itself.
 class THttpThread : public sys::WorkerThread {
  public:
-  // Always created suspended, whatever createSuspended says; Resume starts it.
-  THttpThread(bool createSuspended, THttpData httpData);
+  // Always created suspended, whatever createSuspended says; Resume starts it. The request goes
+  // through transport.
+  THttpThread(bool createSuspended, THttpData httpData, std::shared_ptr<HttpTransport> transport);
   ~THttpThread() override;
 
   void SetOnFinish(TOnFinishEvent onFinish) { FOnFinish = std::move(onFinish); }
@@ -45,6 +49,7 @@ class THttpThread : public sys::WorkerThread {
 
  private:
   THttpData FHttpData;
+  std::shared_ptr<HttpTransport> transport_;
   std::wstring FRespData;
   bool FHttpSuccess = false;
   TOnFinishEvent FOnFinish;
@@ -56,19 +61,20 @@ std::wstring BuildRequestUrl(std::wstring_view url, std::wstring_view params);
 // A query value percent-encoded as UTF-8; unreserved characters (letters, digits, "-._~") stay.
 std::wstring EncodeQueryValue(std::wstring_view value);
 
-// Performs the request on the calling thread. True only for a final 2xx status with the whole
+// Performs the request through transport on the calling thread. True only for a final 2xx status with the whole
 // body received, at most kMaxAnswerBytes of it; respData is then the body decoded from UTF-8,
 // otherwise empty. Only GET
 // (httpMethod 1) is supported. timeout is the connect timeout in milliseconds.
-bool HttpRequest(const std::wstring& url, const std::wstring& params, int httpMethod, int timeout,
-                 std::wstring& respData);
+bool HttpRequest(HttpTransport& transport, const std::wstring& url, const std::wstring& params, int httpMethod,
+                 int timeout, std::wstring& respData);
 
 // Starts a THttpThread for the request and returns at once, keeping no reference to it.
-void StartHttpThread(const std::wstring& url, const std::wstring& params, int httpMethod, int timeout,
-                     TOnFinishEvent onFinish);
+void StartHttpThread(std::shared_ptr<HttpTransport> transport, const std::wstring& url, const std::wstring& params,
+                     int httpMethod, int timeout, TOnFinishEvent onFinish);
 
 // The API client's entry point: a blocking GET, or (byThread) a fire-and-forget GET on a worker
 // without callback, in which case the result is true at once and respData is left alone.
-bool HttpGet(const std::wstring& url, const std::wstring& params, std::wstring& respData, bool byThread);
+bool HttpGet(const std::shared_ptr<HttpTransport>& transport, const std::wstring& url, const std::wstring& params,
+             std::wstring& respData, bool byThread);
 
 }  // namespace net

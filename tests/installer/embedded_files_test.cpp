@@ -15,7 +15,7 @@ using test_support::FsPath;
 using test_support::TempFolder;
 
 TEST(EmbeddedFiles, WritingOneOutGivesItsBytesOrFalse) {
-  const installer::TEmbeddedFiles files = installer::TProcessContext::Current({}).resources;
+  const installer::TEmbeddedFiles files = installer::TProcessContext::Current({}, nullptr).resources;
   const std::vector<std::uint8_t> bytes = sys::LoadResourceBytes(L"configfile", L"file");
   ASSERT_FALSE(bytes.empty());
   const std::string expected(bytes.begin(), bytes.end());

@@ -94,7 +94,7 @@ class MainFormTest : public ::testing::Test {
     sys::fake_processes::Reset();
     sys::fake_services::Reset();
     sys::fake_instances::Reset();
-    net::fake::Reset();
+    context_.http = http_;
     sys::fake_shell::SetFolders((root_ / "desktop").wstring(), (root_ / "programs").wstring());
     std::ofstream(root_ / "download" / "Brisklens_web.exe") << "installer image";
     SetResource(L"configfile", Config());
@@ -123,7 +123,7 @@ class MainFormTest : public ::testing::Test {
     };
     seenBlocking_ = 0;
     view_.beforeEvent = [this](std::vector<std::wstring>& timeline) {
-      const auto requests = net::fake::Requests();
+      const auto requests = http_->Requests();
       std::size_t blocking = 0;
       for (const auto& r : requests) {
         const std::wstring name = Name(r);
@@ -172,13 +172,13 @@ class MainFormTest : public ::testing::Test {
 
   // The lookup answer (extraData: further members of its "data") and the package bytes it names.
   void ServePackage(const std::string& bytes, const std::string& version, int status, const std::string& extraData) {
-    net::fake::SetAnswer(L"/api/config/soft_down",
-                         net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
-                                         R"(","ver":")" + version + "\"" + extraData + "}}"));
+    http_->SetAnswer(L"/api/config/soft_down",
+                     net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                     R"(","ver":")" + version + "\"" + extraData + "}}"));
     net::fake::Answer package;
     package.status = status;
     package.body = bytes;
-    net::fake::SetAnswer(L"/pkg/brisklens.zip", package);
+    http_->SetAnswer(L"/pkg/brisklens.zip", package);
   }
 
   TFrmCommInst& Create() {
@@ -194,8 +194,8 @@ class MainFormTest : public ::testing::Test {
 
   // Every request of the run, once the worker reports have arrived.
   std::vector<net::fake::Request> Requests(std::size_t atLeast) {
-    testsupport::PumpUntil([&] { return net::fake::Requests().size() >= atLeast; }, 5000);
-    return net::fake::Requests();
+    testsupport::PumpUntil([&] { return http_->Requests().size() >= atLeast; }, 5000);
+    return http_->Requests();
   }
   std::vector<std::wstring> RequestNames(std::size_t atLeast) {
     std::vector<std::wstring> names;
@@ -230,7 +230,7 @@ class MainFormTest : public ::testing::Test {
     EXPECT_EQ(blockReasons_, std::vector<std::wstring>(blockReasons_.size(), reason));
     EXPECT_EQ(view_.Events(L"close refused").size(), sessionMayEnd_.size());
     EXPECT_FALSE(view_.closed);
-    EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/event").empty()) << "no install_end";
+    EXPECT_TRUE(http_->RequestsTo(L"/api/report/event").empty()) << "no install_end";
     EXPECT_FALSE(view_.sessionEndBlocked) << "the block is lifted once the operation is over";
     EXPECT_TRUE(view_.QueryEndSession());
   }
@@ -242,6 +242,7 @@ class MainFormTest : public ::testing::Test {
 
   std::map<std::wstring, std::string> resources_;  // the embedded files
   std::map<std::wstring, std::int64_t> drives_;
+  std::shared_ptr<net::fake::ScriptedTransport> http_ = std::make_shared<net::fake::ScriptedTransport>();
   TProcessContext context_;
   RecordingView view_;
   std::unique_ptr<TFrmCommInst> form_;
@@ -425,7 +426,7 @@ TEST_F(MainFormTest, SecondRunOfTheProductEndsBeforeTouchingAnything) {
     sys::fake_registry::Reset();
     sys::fake_processes::Reset();
     sys::fake_processes::Processes().running = {L"Orvatte.exe"};
-    net::fake::Reset();
+    http_->Reset();
     fs::remove_all(InstallDir());
     (c.elsewhere ? sys::fake_instances::Instances().heldElsewhere : sys::fake_instances::Instances().heldHere).push_back(name);
     if (c.shown) sys::fake_instances::Instances().shownHere.push_back(name);
@@ -592,7 +593,7 @@ TEST_F(MainFormTest, DownloadedInstallRegistersEverythingAndStartsTheProduct) {
   std::vector<std::wstring> names = RequestNames(4);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::wstring>{L"brisklens.zip", L"install", L"preinstall", L"soft_down"}));
-  EXPECT_EQ(Param(net::fake::RequestsTo(L"/api/report/install").at(0), L"curr_ver"), L"1.0.1");
+  EXPECT_EQ(Param(http_->RequestsTo(L"/api/report/install").at(0), L"curr_ver"), L"1.0.1");
 
   // The close button now does what "安装完成" does.
   form.imgbtnCloseClick();
@@ -603,7 +604,7 @@ TEST_F(MainFormTest, DownloadedInstallRegistersEverythingAndStartsTheProduct) {
   EXPECT_EQ(page.token, sys::fake_processes::Token::DesktopUser);
   EXPECT_EQ(page.show, sys::kSwShowMaximized);
   EXPECT_EQ(page.commandLine, sys::WebPageCommandLine(L"http://site.test/?v=2.0.5&f=web"));
-  const auto end = net::fake::RequestsTo(L"/api/report/event");
+  const auto end = http_->RequestsTo(L"/api/report/event");
   ASSERT_EQ(end.size(), 1u);
   EXPECT_EQ(Param(end[0], L"event_id"), L"install_end");
   EXPECT_EQ(Param(end[0], L"curr_ver"), L"2.0.5");
@@ -648,10 +649,13 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
   const std::wstring askSupport = L"dialog 安装失败，请联系官网客服获取免安装包！";
   const std::wstring blocked = L"dialog 文件解压失败，可能是被杀毒软件拦截导致，建议退出杀毒软件后重试！";
   const Case cases[] = {
-      {"lookup refused", [](MainFormTest&) { net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":1})")); },
+      {"lookup refused",
+       [](MainFormTest& t) { t.http_->SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":1})")); },
        L"url_empty", askSupport, ExitCode::kUrlEmpty},
       {"no address, no retry",
-       [](MainFormTest&) { net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":""}})")); },
+       [](MainFormTest& t) {
+         t.http_->SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":""}})"));
+       },
        L"GetSoftDownloadInfo", askSupport, ExitCode::kGetSoftDownloadInfo},
       {"package 404", [](MainFormTest& t) { t.ServeDownload("2.0", 404); }, L"download_zip_fail", askSupport,
        ExitCode::kDownloadZipFail},
@@ -672,12 +676,12 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
        },
        L"zip_file_not_exist", blocked, ExitCode::kZipFileNotExist},
       {"not a zip",
-       [](MainFormTest&) {
-         net::fake::SetAnswer(L"/api/config/soft_down",
-                              net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/x.zip","ver":"2"}})"));
+       [](MainFormTest& t) {
+         t.http_->SetAnswer(L"/api/config/soft_down",
+                            net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/x.zip","ver":"2"}})"));
          net::fake::Answer garbage;
          garbage.body = "this is not an archive";
-         net::fake::SetAnswer(L"/pkg/x.zip", garbage);
+         t.http_->SetAnswer(L"/pkg/x.zip", garbage);
        },
        L"unzip_failed", blocked, ExitCode::kUnzipFailed},
       {"embedded package not written out",
@@ -691,7 +695,7 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
   for (bool unattended : {false, true}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (unattended ? " unattended" : ""));
-      net::fake::Reset();
+      http_->Reset();
       resources_.erase(L"zipfile");
       context_.resources = files;
       SetResource(L"configfile", Config());
@@ -724,9 +728,9 @@ TEST_F(MainFormTest, EachFatalFailureReportsThenTellsThenQuits) {
 // check does not reach the install folder.
 TEST_F(MainFormTest, PackageReplacedAfterItsCheckIsNotWhatGetsExtracted) {
   ServeDownload("2.0");
-  net::fake::SetAnswer(L"/api/config/soft_down",
-                       net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
-                                       R"(","ver":"2","sha256":")" + Sha256Hex(ReadAll(root_ / "package.zip")) + "\"}}"));
+  http_->SetAnswer(L"/api/config/soft_down",
+                   net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                   R"(","ver":"2","sha256":")" + Sha256Hex(ReadAll(root_ / "package.zip")) + "\"}}"));
   const std::string other = Package("another program");
   // The first messages processed after the download's end deliver that end; the next ones come
   // after the check.
@@ -778,18 +782,18 @@ TEST_F(MainFormTest, FoldersOfKilledRunsGoButNotThoseInUseOrNotOurs) {
 }
 
 TEST_F(MainFormTest, EmptyAddressIsRetriedWhileTheUserAsks) {
-  net::fake::SetAnswers(L"/api/config/soft_down",
-                        {net::fake::Json(R"({"code":0,"data":{"url":""}})"), net::fake::Json(R"({"code":0,"data":{"url":""}})"),
-                         net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/brisklens.zip","ver":"3"}})")});
+  http_->SetAnswers(L"/api/config/soft_down",
+                    {net::fake::Json(R"({"code":0,"data":{"url":""}})"), net::fake::Json(R"({"code":0,"data":{"url":""}})"),
+                     net::fake::Json(R"({"code":0,"data":{"url":"http://packages.test/pkg/brisklens.zip","ver":"3"}})")});
   net::fake::Answer package;
   package.body = Package();
-  net::fake::SetAnswer(L"/pkg/brisklens.zip", package);
+  http_->SetAnswer(L"/pkg/brisklens.zip", package);
   view_.yesNoAnswers = {true, true};
   TFrmCommInst& form = Create();
   form.btnInstallClick();
   EXPECT_EQ(view_.Events(L"ask").size(), 2u);
   EXPECT_EQ(view_.Events(L"ask").front(), L"ask 警告 网络连接异常，是否尝试重连？");
-  EXPECT_EQ(net::fake::RequestsTo(L"/api/config/soft_down").size(), 3u);
+  EXPECT_EQ(http_->RequestsTo(L"/api/config/soft_down").size(), 3u);
   EXPECT_EQ(form.installStatus(), kInstalled);
 }
 
@@ -820,9 +824,9 @@ TEST_F(MainFormTest, MatchingDigestIsInstalled) {
     hex += kDigits[b >> 4];
     hex += kDigits[b & 15];
   }
-  net::fake::SetAnswer(L"/api/config/soft_down",
-                       net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
-                                       R"(","ver":"2","sha256":")" + hex + "\"}}"));
+  http_->SetAnswer(L"/api/config/soft_down",
+                   net::fake::Json(R"({"code":0,"data":{"url":")" + common::WideToUtf8(kPackageUrl) +
+                                   R"(","ver":"2","sha256":")" + hex + "\"}}"));
   TFrmCommInst& form = Create();
   form.btnInstallClick();
   EXPECT_EQ(form.installStatus(), kInstalled);
@@ -864,7 +868,7 @@ TEST_F(MainFormTest, WithTheMakersKeyOnlyTheMakersSignatureOfThePackageInstalls)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    net::fake::Reset();
+    http_->Reset();
     fs::remove_all(InstallDir());
     SetResource(L"configfile", Config(R"(,"PackageKey":")" + key + "\""));
     const std::string package = Package();
@@ -896,13 +900,13 @@ TEST_F(MainFormTest, SignatureIsAskedForOnlyOfADownloadForAProductWithAKey) {
   SetResource(L"configfile", Config(R"(,"PackageKey":")" + common::WideToUtf8(common::ToHex(maker.PublicKey())) + "\""));
   SetResource(L"zipfile", Package());
   fs::remove_all(InstallDir());
-  net::fake::Reset();
+  http_->Reset();
   NewView();
   TFrmCommInst& embedded = Create();
   embedded.btnInstallClick();
   EXPECT_EQ(embedded.installStatus(), kInstalled);
   EXPECT_TRUE(fs::exists(InstallDir() / "Orvatte.exe"));
-  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty());
+  EXPECT_TRUE(http_->RequestsTo(L"/api/config/soft_down").empty());
 }
 
 TEST_F(MainFormTest, NoDriveWithRoomEndsTheInstall) {
@@ -916,7 +920,7 @@ TEST_F(MainFormTest, NoDriveWithRoomEndsTheInstall) {
   EXPECT_TRUE(view_.quitPosted);
   EXPECT_EQ(form.exitCode(), ExitCode::kNotEnoughSpace);
   EXPECT_EQ(form.installStatus(), kInstallNothingDone);
-  EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/install").empty());
+  EXPECT_TRUE(http_->RequestsTo(L"/api/report/install").empty());
 }
 
 // Every entry of folder, by name, with the content of each file.
@@ -977,7 +981,7 @@ TEST_F(MainFormTest, RefusedFolderEndsAnUnattendedInstallWithItsReasonAndExitCod
   const auto before = Contents(root_ / "Data");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    net::fake::Reset();
+    http_->Reset();
     ServeDownload();
     NewView();
     context_.arguments = {L"astart"};
@@ -992,7 +996,7 @@ TEST_F(MainFormTest, RefusedFolderEndsAnUnattendedInstallWithItsReasonAndExitCod
     EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
     EXPECT_EQ(ToInt(form.exitCode()), 14);
     EXPECT_EQ(form.installStatus(), kInstallNothingDone);
-    EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
+    EXPECT_TRUE(http_->RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
   }
   EXPECT_EQ(Contents(root_ / "Data"), before);
   EXPECT_EQ(ReadAll(root_ / "file.txt"), "x");
@@ -1094,7 +1098,7 @@ TEST_F(MainFormTest, OtherProductsKeepTheUsersFolderAndItsRights) {
   for (const char* config : {"", R"(,"RunAtStartup":true)", R"(,"StartupByService":true)"}) {
     SCOPED_TRACE(config);
     fs::remove_all(InstallDir());
-    net::fake::Reset();
+    http_->Reset();
     NewView();
     SetResource(L"configfile", Config(config));
     TFrmCommInst& form = Create();
@@ -1118,7 +1122,7 @@ TEST_F(MainFormTest, ServiceProductRefusesAFolderWithinUsersReach) {
   ASSERT_EQ(::chown(owned.c_str(), 65534, 65534), 0);
   for (const fs::path& parent : {shared, owned}) {
     SCOPED_TRACE(parent.string());
-    net::fake::Reset();
+    http_->Reset();
     ServeDownload();
     NewView();
     SetResource(L"configfile", Config(kServiceConfig));
@@ -1134,11 +1138,11 @@ TEST_F(MainFormTest, ServiceProductRefusesAFolderWithinUsersReach) {
     std::vector<std::wstring> tail(timeline.end() - std::min(timeline.size(), expected.size()), timeline.end());
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
-    EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
+    EXPECT_TRUE(http_->RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
     EXPECT_FALSE(fs::exists(parent / "Brisklens")) << "nothing written";
     EXPECT_TRUE(sys::fake_services::Services().services.empty());
   }
-  net::fake::Reset();
+  http_->Reset();
   ServeDownload();
   NewView();
   SetResource(L"configfile", Config());
@@ -1174,7 +1178,7 @@ TEST_F(MainFormTest, ServiceFolderThatCannotBeProtectedEndsTheInstallBeforeAnyth
   EXPECT_EQ(tail, expected);
   EXPECT_EQ(form.exitCode(), ExitCode::kInstallDirRefused);
   EXPECT_TRUE(fs::is_empty(root_ / "elsewhere")) << "no marker, no file";
-  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
+  EXPECT_TRUE(http_->RequestsTo(L"/api/config/soft_down").empty()) << "nothing obtained";
 }
 
 TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {
@@ -1193,7 +1197,7 @@ TEST_F(MainFormTest, EmbeddedPackageNeedsNoServer) {
   form.btnInstallClick();
   EXPECT_EQ(form.installStatus(), kInstalled);
   EXPECT_EQ(ReadAll(InstallDir() / "Orvatte.exe"), "main program");
-  EXPECT_TRUE(net::fake::RequestsTo(L"/api/config/soft_down").empty());
+  EXPECT_TRUE(http_->RequestsTo(L"/api/config/soft_down").empty());
   EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"1.0.1");
 }
 
@@ -1254,7 +1258,7 @@ TEST_F(MainFormTest, CloseRequestsDuringAnInstallAreRefusedAndItClosesWhenAskedA
 
   view_.CloseWindow();
   EXPECT_TRUE(view_.closed);
-  const auto ends = net::fake::RequestsTo(L"/api/report/event");
+  const auto ends = http_->RequestsTo(L"/api/report/event");
   ASSERT_EQ(ends.size(), 1u);
   EXPECT_EQ(Param(ends[0], L"event_id"), L"install_end");
 }
@@ -1286,9 +1290,9 @@ TEST_F(MainFormTest, AutoInstallTimerFiringDuringAnInstallStartsNoSecondOne) {
   view_.whileProcessingMessages = nullptr;
   ASSERT_TRUE(fired);
   EXPECT_EQ(view_.pages, (std::vector<Page>{Page::tbInstall, Page::tbProcess, Page::tbFinish}));
-  EXPECT_EQ(net::fake::RequestsTo(L"/api/config/soft_down").size(), 1u);
+  EXPECT_EQ(http_->RequestsTo(L"/api/config/soft_down").size(), 1u);
   testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; });
-  EXPECT_EQ(net::fake::RequestsTo(L"/api/report/install").size(), 1u);
+  EXPECT_EQ(http_->RequestsTo(L"/api/report/install").size(), 1u);
   EXPECT_FALSE(view_.closed) << "the timer's close came while the install ran";
 }
 
@@ -1300,7 +1304,7 @@ TEST_F(MainFormTest, BlockingRequestsLeaveTheGuiThread) {
   view_.CloseWindow();
   const auto gui = std::this_thread::get_id();
   for (const wchar_t* path : {L"/api/config/soft_down", L"/api/report/install_fail", L"/api/report/event"}) {
-    const auto requests = net::fake::RequestsTo(path);
+    const auto requests = http_->RequestsTo(path);
     ASSERT_EQ(requests.size(), 1u) << path;
     EXPECT_NE(requests[0].thread, gui) << path;
   }
@@ -1320,7 +1324,7 @@ class UninstallTest : public MainFormTest {
     ASSERT_EQ(form_->installStatus(), kInstalled);
     Requests(4);  // preinstall and install on their workers, the lookup, the package
     form_.reset();
-    net::fake::Reset();
+    http_->Reset();
     NewView();
     context_.exeDir = InstallDir().wstring() + L"/";
     context_.exeFileName = L"unin.exe";
@@ -1375,7 +1379,7 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   EXPECT_EQ(starts[starts.size() - 2].token, sys::fake_processes::Token::DesktopUser);
   EXPECT_EQ(starts[starts.size() - 2].commandLine, sys::WebPageCommandLine(L"http://site.test/bye?v=1.0.1"));
   EXPECT_NE(starts.back().commandLine.find(L".bat"), std::wstring::npos);
-  EXPECT_TRUE(net::fake::RequestsTo(L"/api/report/event").empty());
+  EXPECT_TRUE(http_->RequestsTo(L"/api/report/event").empty());
 }
 
 TEST_F(UninstallTest, WithoutAnInstalledVersionNothingIsReported) {

@@ -80,21 +80,21 @@ TEST(GetJsonObject, EnvelopesAsATable) {
 class ApiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    net::fake::Reset();
     reg_fake::Reset();
     sys::InitGuiThread();
   }
   void TearDown() override {
     WaitForWorkers();
-    net::fake::Reset();
     reg_fake::Reset();
   }
   static void WaitForWorkers() {
     EXPECT_TRUE(testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; }));
   }
-  static net::TAPI MakeApi(const std::wstring& deviceCode = L"DC01") {
-    return net::TAPI(L"web1", L"brisklens_win", L"1.0.3", L"42", deviceCode, kBase);
+  net::TAPI MakeApi(const std::wstring& deviceCode = L"DC01") const {
+    return net::TAPI(http_, L"web1", L"brisklens_win", L"1.0.3", L"42", deviceCode, kBase);
   }
+
+  std::shared_ptr<net::fake::ScriptedTransport> http_ = std::make_shared<net::fake::ScriptedTransport>();
 };
 
 TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
@@ -105,10 +105,7 @@ TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
     bool blocking;
   } cases[] = {
       {"lookup",
-       [](net::TAPI& a) {
-         std::wstring u, v;
-         a.GetSoftDownloadInfo(u, v);
-       },
+       [](net::TAPI& a) { a.GetSoftDownloadInfo(); },
        L"http://api.test/api/config/soft_down?soft_id=brisklens_win&source=web1", true},
       {"preinstall", [](net::TAPI& a) { a.ReportPreInstall(); },
        L"http://api.test/api/report/preinstall?soft_id=brisklens_win&curr_ver=1.0.3&source=web1&device_code=DC01&kid=42",
@@ -133,14 +130,14 @@ TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
        false},
   };
   for (const auto& c : cases) {
-    net::fake::Reset();
+    http_->Reset();
     net::TAPI api = MakeApi();
     c.call(api);
     if (c.blocking) {
-      ASSERT_EQ(net::fake::Requests().size(), 1u) << c.name << ": not sent before returning";
+      ASSERT_EQ(http_->Requests().size(), 1u) << c.name << ": not sent before returning";
     }
     WaitForWorkers();
-    const auto requests = net::fake::Requests();
+    const auto requests = http_->Requests();
     ASSERT_EQ(requests.size(), 1u) << c.name;
     EXPECT_EQ(requests[0].url, c.url) << c.name;
     EXPECT_EQ(requests[0].thread == std::this_thread::get_id(), c.blocking) << c.name;
@@ -148,10 +145,10 @@ TEST_F(ApiTest, EachOperationSendsItsPathAndParametersToTheByte) {
 }
 
 TEST_F(ApiTest, ValuesThatAreNotUnreservedAreEncoded) {
-  net::TAPI api(L"web 1", L"brisklens_win", L"1.0", L"a&b#c=\u4e2d", L"DC01", kBase);
+  net::TAPI api(http_, L"web 1", L"brisklens_win", L"1.0", L"a&b#c=\u4e2d", L"DC01", kBase);
   api.ReportInstallFail(L"unzip_failed", 0);
-  ASSERT_EQ(net::fake::Requests().size(), 1u);
-  EXPECT_EQ(net::fake::Requests()[0].Query(),
+  ASSERT_EQ(http_->Requests().size(), 1u);
+  EXPECT_EQ(http_->Requests()[0].Query(),
             L"soft_id=brisklens_win&curr_ver=1.0&source=web%201&device_code=DC01&reason=unzip_failed&err=0&proc="
             L"&kid=a%26b%23c%3D%E4%B8%AD");
 }
@@ -173,7 +170,7 @@ TEST_F(ApiTest, UninstallWithoutVersionRaisesAndSendsNothing) {
     EXPECT_EQ(e.Message(), L"curr version=null");
   }
   WaitForWorkers();
-  EXPECT_TRUE(net::fake::Requests().empty());
+  EXPECT_TRUE(http_->Requests().empty());
 }
 
 TEST_F(ApiTest, LookupOutcomes) {
@@ -208,29 +205,30 @@ TEST_F(ApiTest, LookupOutcomes) {
       {"no server", unreachable, false, L"keep", L"keep", L"1.0.3", L""},
   };
   for (const auto& c : cases) {
-    net::fake::Reset();
-    net::fake::SetAnswer(L"/api/config/soft_down", c.answer);
+    http_->Reset();
+    http_->SetAnswer(L"/api/config/soft_down", c.answer);
     net::TAPI api = MakeApi();
-    std::wstring url = L"keep", ver = L"keep";
-    EXPECT_EQ(api.GetSoftDownloadInfo(url, ver), c.result) << c.name;
-    EXPECT_EQ(url, c.url) << c.name;
-    EXPECT_EQ(ver, c.ver) << c.name;
+    const std::optional<net::DownloadInfo> info = api.GetSoftDownloadInfo();
+    EXPECT_EQ(info.has_value(), c.result) << c.name;
+    // "keep": nothing came back.
+    const net::DownloadInfo got = info.value_or(net::DownloadInfo{L"keep", L"keep", L"", L""});
+    EXPECT_EQ(got.url, c.url) << c.name;
+    EXPECT_EQ(got.version, c.ver) << c.name;
     EXPECT_EQ(api.CurrVer(), c.currVer) << c.name;
-    EXPECT_EQ(api.DownloadSha256(), c.sha256) << c.name;
-    EXPECT_EQ(api.DownloadSig(), c.sig) << c.name;
+    EXPECT_EQ(got.sha256, c.sha256) << c.name;
+    EXPECT_EQ(got.sig, c.sig) << c.name;
   }
 }
 
 TEST_F(ApiTest, ReportsAfterALookupCarryTheServersVersion) {
-  net::fake::SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"3.1"}})"));
+  http_->SetAnswer(L"/api/config/soft_down", net::fake::Json(R"({"code":0,"data":{"url":"u","ver":"3.1"}})"));
   net::TAPI api = MakeApi();
-  std::wstring url, ver;
   api.ReportInstall();
   WaitForWorkers();
-  ASSERT_TRUE(api.GetSoftDownloadInfo(url, ver));
+  ASSERT_TRUE(api.GetSoftDownloadInfo());
   api.ReportInstallFail(L"download_zip_fail", 0);
-  const auto install = net::fake::RequestsTo(L"/api/report/install");
-  const auto fail = net::fake::RequestsTo(L"/api/report/install_fail");
+  const auto install = http_->RequestsTo(L"/api/report/install");
+  const auto fail = http_->RequestsTo(L"/api/report/install_fail");
   ASSERT_EQ(install.size(), 1u);
   ASSERT_EQ(fail.size(), 1u);
   EXPECT_TRUE(common::HasSubStr(L"&curr_ver=1.0.3&", install[0].url));

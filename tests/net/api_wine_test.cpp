@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "net/api.h"
+#include "net/http_transport.h"
 #include "support/devserver.h"
 #include "support/pump.h"
 #include "system/worker_thread.h"
@@ -39,25 +40,27 @@ TEST_F(ApiWineTest, LookupAnswers) {
   for (const auto& c : cases) {
     DevServerControl(L"reset");
     ASSERT_NE(DevServerControl(L"set", c.settings), L"") << c.settings;
-    net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", net::TAPI::getGlobalGUID(L"brisklens_win"),
-                  DevServerUrl());
-    std::wstring url = L"keep", ver = L"keep";
-    EXPECT_EQ(api.GetSoftDownloadInfo(url, ver), c.result) << c.settings;
-    EXPECT_EQ(url, c.url) << c.settings;
-    EXPECT_EQ(ver, c.ver) << c.settings;
+    net::TAPI api(net::SystemHttpTransport(), L"web1", L"brisklens_win", L"1.0", L"42",
+                  net::TAPI::getGlobalGUID(L"brisklens_win"), DevServerUrl());
+    const std::optional<net::DownloadInfo> info = api.GetSoftDownloadInfo();
+    EXPECT_EQ(info.has_value(), c.result) << c.settings;
+    // "keep": nothing came back.
+    const net::DownloadInfo got = info.value_or(net::DownloadInfo{L"keep", L"keep", L"", L""});
+    EXPECT_EQ(got.url, c.url) << c.settings;
+    EXPECT_EQ(got.version, c.ver) << c.settings;
   }
 }
 
 TEST_F(ApiWineTest, ReportsReachTheServerWithTheirExactQueries) {
   DevServerControl(L"set", L"sha256=00ff&ver=3.0");
-  net::TAPI api(L"web1", L"brisklens_win", L"1.0", L"42", net::TAPI::getGlobalGUID(L"brisklens_win"),
-                DevServerUrl());
+  net::TAPI api(net::SystemHttpTransport(), L"web1", L"brisklens_win", L"1.0", L"42",
+                net::TAPI::getGlobalGUID(L"brisklens_win"), DevServerUrl());
   const std::wstring id = L"soft_id=brisklens_win&curr_ver=%V&source=web1&device_code=" + api.Guid();
   api.ReportPreInstall();
   ASSERT_TRUE(testsupport::PumpUntil([] { return sys::WorkerThread::LiveCount() == 0; }));
-  std::wstring url, ver;
-  ASSERT_TRUE(api.GetSoftDownloadInfo(url, ver));
-  EXPECT_EQ(api.DownloadSha256(), L"00ff");
+  const std::optional<net::DownloadInfo> info = api.GetSoftDownloadInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->sha256, L"00ff");
   api.ReportInstallFail(L"unzip_failed", 0);
   api.ReportInstallEnd();
   auto v = [&](const wchar_t* version) { return common::ReplaceAll(id, L"%V", version, true); };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/down_thread.h"
+#include "net/http_transport.h"
 #include "system/gui_thread.h"
 
 namespace {
@@ -60,7 +61,7 @@ long long WithWorker(const std::wstring& url, const std::wstring& file, long lon
   long long code = 0, last = 0;
   notifications = 0;
   net::StartDownThread(
-      url, file, [](net::TDownThread*, std::int64_t) {},
+      net::SystemHttpTransport(), url, file, [](net::TDownThread*, std::int64_t) {},
       [&](net::TDownThread*, std::int64_t count) {
         last = count;
         ++notifications;

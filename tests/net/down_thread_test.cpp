@@ -37,22 +37,18 @@ struct Download {
 class DownThreadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    net::fake::Reset();
     sys::InitGuiThread();
     dir_ = fs::path(::testing::TempDir()) /
            ("down_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
-  void TearDown() override {
-    net::fake::Reset();
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { fs::remove_all(dir_); }
 
   Download Run(const fs::path& file, const std::wstring& url = L"http://pkg.test/files/p.zip") {
     Download d;
     net::StartDownThread(
-        url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { d.begins.push_back(total); },
+        http_, url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { d.begins.push_back(total); },
         [&](net::TDownThread*, std::int64_t count) { d.works.push_back(count); },
         [&](net::TDownThread* sender, std::int64_t code) {
           EXPECT_NE(sender, nullptr);
@@ -63,6 +59,7 @@ class DownThreadTest : public ::testing::Test {
     return d;
   }
 
+  std::shared_ptr<net::fake::ScriptedTransport> http_ = std::make_shared<net::fake::ScriptedTransport>();
   fs::path dir_;
 };
 
@@ -73,9 +70,9 @@ TEST_F(DownThreadTest, StreamsTheBodyWithAnnouncedTotalAndCoarseProgress) {
     std::int64_t step;
   } cases[] = {{300 * 1024 + 17, 64 * 1024}, {10'000'000, 100'000}};
   for (const auto& c : cases) {
-    net::fake::Reset();
+    http_->Reset();
     const std::string body = Pattern(c.size);
-    net::fake::SetAnswer(L"/files/p.zip", {200, body});
+    http_->SetAnswer(L"/files/p.zip", {200, body});
     const auto file = dir_ / "p.zip";
     const Download d = Run(file);
     EXPECT_EQ(d.code, 200);
@@ -113,8 +110,8 @@ TEST_F(DownThreadTest, FailuresGiveMinusTwoAndLeaveNoFile) {
       {"breaks on every attempt", alwaysBreaks},
   };
   for (const auto& c : cases) {
-    net::fake::Reset();
-    net::fake::SetAnswer(L"/files/p.zip", c.answer);
+    http_->Reset();
+    http_->SetAnswer(L"/files/p.zip", c.answer);
     const auto file = dir_ / "p.zip";
     const Download d = Run(file);
     EXPECT_EQ(d.code, net::kDownloadFailed) << c.name;
@@ -126,9 +123,9 @@ TEST_F(DownThreadTest, AStallIsNotResumed) {
   net::fake::Answer stalled{200, Pattern(200000)};
   stalled.breakAfter = 100000;
   stalled.stallAfterBreak = true;
-  net::fake::SetAnswer(L"/files/p.zip", stalled);
+  http_->SetAnswer(L"/files/p.zip", stalled);
   Run(dir_ / "p.zip");
-  EXPECT_EQ(net::fake::Requests().size(), 1u);
+  EXPECT_EQ(http_->Requests().size(), 1u);
 }
 
 TEST_F(DownThreadTest, ABrokenTransferIsResumedWithARangeRequest) {
@@ -139,12 +136,12 @@ TEST_F(DownThreadTest, ABrokenTransferIsResumedWithARangeRequest) {
   first.breakAfter = 123457;
   net::fake::Answer second = whole;
   second.breakAfter = 300001;
-  net::fake::SetAnswers(L"/files/p.zip", {first, second, whole});
+  http_->SetAnswers(L"/files/p.zip", {first, second, whole});
   const auto file = dir_ / "p.zip";
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
   EXPECT_EQ(ReadAll(file), body);
-  const auto requests = net::fake::Requests();
+  const auto requests = http_->Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0].rangeFrom, 0);
   EXPECT_EQ(requests[1].rangeFrom, 123457);
@@ -241,8 +238,8 @@ TEST_F(DownThreadTest, AResumeContinuesOnlyTheSameBodyFromTheExactByte) {
       {"no length: a break is not resumed", {broken(noLength, 100000), noLengthUnbroken}, ok, &v1, {0, 0}, L""},
   };
   for (const auto& c : cases) {
-    net::fake::Reset();
-    net::fake::SetAnswers(L"/files/p.zip", c.answers);
+    http_->Reset();
+    http_->SetAnswers(L"/files/p.zip", c.answers);
     const auto file = dir_ / "p.zip";
     const Download d = Run(file);
     EXPECT_EQ(d.code, c.code) << c.name;
@@ -254,9 +251,9 @@ TEST_F(DownThreadTest, AResumeContinuesOnlyTheSameBodyFromTheExactByte) {
       EXPECT_FALSE(fs::exists(file)) << c.name;
     }
     std::vector<std::int64_t> ranges;
-    for (const auto& r : net::fake::Requests()) ranges.push_back(r.rangeFrom);
+    for (const auto& r : http_->Requests()) ranges.push_back(r.rangeFrom);
     EXPECT_EQ(ranges, c.ranges) << c.name;
-    const auto requests = net::fake::Requests();
+    const auto requests = http_->Requests();
     if (requests.size() > 1) {
       EXPECT_EQ(requests[1].ifRange, c.resumeValidator) << c.name;
     }
@@ -269,7 +266,7 @@ TEST_F(DownThreadTest, AServerThatIgnoresTheRangeIsReadFromTheStartAgain) {
   first.breakAfter = 150000;
   net::fake::Answer whole{200, body};
   whole.honourRange = false;
-  net::fake::SetAnswers(L"/files/p.zip", {first, whole});
+  http_->SetAnswers(L"/files/p.zip", {first, whole});
   const auto file = dir_ / "p.zip";
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
@@ -280,16 +277,16 @@ TEST_F(DownThreadTest, GivesUpAfterThreeResumes) {
   const std::string body = Pattern(100000);
   net::fake::Answer breaks{200, body};
   breaks.breakAfter = 10;  // before the range shift; each resume breaks at once
-  net::fake::SetAnswer(L"/files/p.zip", breaks);
+  http_->SetAnswer(L"/files/p.zip", breaks);
   const Download d = Run(dir_ / "p.zip");
   EXPECT_EQ(d.code, net::kDownloadFailed);
-  EXPECT_EQ(net::fake::Requests().size(), 1u + net::TDownThread::kResumeAttempts);
+  EXPECT_EQ(http_->Requests().size(), 1u + net::TDownThread::kResumeAttempts);
 }
 
 TEST_F(DownThreadTest, NoAnnouncedLengthAnnouncesZeroAndSucceeds) {
   net::fake::Answer a{200, Pattern(70000)};
   a.announceLength = false;
-  net::fake::SetAnswer(L"/files/p.zip", a);
+  http_->SetAnswer(L"/files/p.zip", a);
   const auto file = dir_ / "p.zip";
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
@@ -300,7 +297,7 @@ TEST_F(DownThreadTest, NoAnnouncedLengthAnnouncesZeroAndSucceeds) {
 TEST_F(DownThreadTest, EmptyBodyLeavesAnEmptyFileAndTruncatesAnOldOne) {
   const auto file = dir_ / "p.zip";
   std::ofstream(file, std::ios::binary) << std::string(5000, 'x');
-  net::fake::SetAnswer(L"/files/p.zip", {200, ""});
+  http_->SetAnswer(L"/files/p.zip", {200, ""});
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
   ASSERT_TRUE(fs::exists(file));
@@ -309,7 +306,7 @@ TEST_F(DownThreadTest, EmptyBodyLeavesAnEmptyFileAndTruncatesAnOldOne) {
 }
 
 TEST_F(DownThreadTest, CreatesMissingFolders) {
-  net::fake::SetAnswer(L"/files/p.zip", {200, "zip"});
+  http_->SetAnswer(L"/files/p.zip", {200, "zip"});
   const auto file = dir_ / "a" / "b" / "c" / "p.zip";
   const Download d = Run(file);
   EXPECT_EQ(d.code, 200);
@@ -317,12 +314,12 @@ TEST_F(DownThreadTest, CreatesMissingFolders) {
 }
 
 TEST_F(DownThreadTest, AFileThatCannotBeCreatedFailsWithoutARequest) {
-  net::fake::SetAnswer(L"/files/p.zip", {200, "zip"});
+  http_->SetAnswer(L"/files/p.zip", {200, "zip"});
   std::ofstream(dir_ / "plain") << "a file, not a folder";
   const Download d = Run(dir_ / "plain" / "p.zip");
   EXPECT_EQ(d.code, net::kDownloadFailed);
   EXPECT_TRUE(d.begins.empty());
-  EXPECT_TRUE(net::fake::Requests().empty());
+  EXPECT_TRUE(http_->Requests().empty());
 }
 
 }  // namespace

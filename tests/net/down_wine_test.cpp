@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "net/down_thread.h"
+#include "net/http_transport.h"
 #include "net/download_file.h"
 #include "support/devserver.h"
 #include "support/pump.h"
@@ -76,7 +77,7 @@ class DownWineTest : public ::testing::Test {
 
   Outcome Run(const std::wstring& url, const fs::path& file) {
     Outcome o;
-    net::StartDownThread(url, file.wstring(), o.OnBegin(), o.OnWork(), o.OnFinish());
+    net::StartDownThread(net::SystemHttpTransport(), url, file.wstring(), o.OnBegin(), o.OnWork(), o.OnFinish());
     EXPECT_TRUE(testsupport::PumpUntil([&] { return o.finished; }, 60000));
     return o;
   }
@@ -146,7 +147,7 @@ TEST_F(DownWineTest, AResumeRefusedEveryTimeFailsWithinTheRetryBudget) {
 
 TEST_F(DownWineTest, AStallEndsTheTransfer) {
   Set(L"stall_at=5000&stall_seconds=15");
-  auto* thread = new net::TDownThread(true);
+  auto* thread = new net::TDownThread(true, net::SystemHttpTransport());
   thread->SetStallTimeoutMs(1500);
   const auto file = dir_ / L"p.zip";
   const Outcome o = Run(thread, base_ + L"/blob/100000", file);

@@ -47,8 +47,7 @@ TEST(EncodeQueryValue, UnreservedStayOthersArePercentEncodedUtf8) {
 
 class HttpRequestTest : public ::testing::Test {
  protected:
-  void SetUp() override { net::fake::Reset(); }
-  void TearDown() override { net::fake::Reset(); }
+  std::shared_ptr<net::fake::ScriptedTransport> http_ = std::make_shared<net::fake::ScriptedTransport>();
 };
 
 TEST_F(HttpRequestTest, ResultAndBodyByAnswer) {
@@ -93,19 +92,20 @@ TEST_F(HttpRequestTest, ResultAndBodyByAnswer) {
       {"4 GiB announced", hugeAnnounced, false, L""},
   };
   for (const auto& c : cases) {
-    net::fake::SetAnswer(L"/api/x", c.answer);
+    http_->SetAnswer(L"/api/x", c.answer);
     std::wstring body = L"stale";
-    EXPECT_EQ(net::HttpRequest(L"http://127.0.0.1:1/api/x", L"a=1", net::kMethodGet, 5000, body), c.result) << c.name;
+    EXPECT_EQ(net::HttpRequest(*http_, L"http://127.0.0.1:1/api/x", L"a=1", net::kMethodGet, 5000, body), c.result)
+        << c.name;
     EXPECT_EQ(body, c.body) << c.name;
   }
 }
 
 TEST_F(HttpRequestTest, SendsAcceptJsonConnectTimeoutAndTlsByScheme) {
-  net::fake::SetAnswer(L"/api/x", net::fake::Json("{}"));
+  http_->SetAnswer(L"/api/x", net::fake::Json("{}"));
   std::wstring body;
-  net::HttpRequest(L"HTTPS://example.test/api/x", L"&a=1", net::kMethodGet, 5000, body);
-  net::HttpRequest(L"http://example.test/api/x", L"a=2", net::kMethodGet, 1234, body);
-  const auto requests = net::fake::Requests();
+  net::HttpRequest(*http_, L"HTTPS://example.test/api/x", L"&a=1", net::kMethodGet, 5000, body);
+  net::HttpRequest(*http_, L"http://example.test/api/x", L"a=2", net::kMethodGet, 1234, body);
+  const auto requests = http_->Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].url, L"HTTPS://example.test/api/x?a=1");
   EXPECT_TRUE(requests[0].tls);
@@ -116,19 +116,19 @@ TEST_F(HttpRequestTest, SendsAcceptJsonConnectTimeoutAndTlsByScheme) {
 }
 
 TEST_F(HttpRequestTest, OnlyGetIsSupported) {
-  net::fake::SetAnswer(L"/api/x", net::fake::Json("{}"));
+  http_->SetAnswer(L"/api/x", net::fake::Json("{}"));
   std::wstring body;
-  EXPECT_FALSE(net::HttpRequest(L"http://h/api/x", L"", 2, 5000, body));
-  EXPECT_TRUE(net::fake::Requests().empty());
+  EXPECT_FALSE(net::HttpRequest(*http_, L"http://h/api/x", L"", 2, 5000, body));
+  EXPECT_TRUE(http_->Requests().empty());
 }
 
 TEST_F(HttpRequestTest, BlockingHttpGetReturnsTheAnswer) {
-  net::fake::SetAnswer(L"/api/x", net::fake::Json(R"({"code":1})"));
+  http_->SetAnswer(L"/api/x", net::fake::Json(R"({"code":1})"));
   std::wstring body;
-  EXPECT_TRUE(net::HttpGet(L"http://h/api/x", L"a=1", body, false));
+  EXPECT_TRUE(net::HttpGet(http_, L"http://h/api/x", L"a=1", body, false));
   EXPECT_EQ(body, LR"({"code":1})");
-  ASSERT_EQ(net::fake::Requests().size(), 1u);
-  EXPECT_EQ(net::fake::Requests()[0].connectTimeoutMs, net::kConnectTimeoutMs);
+  ASSERT_EQ(http_->Requests().size(), 1u);
+  EXPECT_EQ(http_->Requests()[0].connectTimeoutMs, net::kConnectTimeoutMs);
 }
 
 TEST_F(HttpRequestTest, HttpGetOnAWorkerReturnsAtOnceAndTheWorkerFreesItself) {
@@ -136,18 +136,18 @@ TEST_F(HttpRequestTest, HttpGetOnAWorkerReturnsAtOnceAndTheWorkerFreesItself) {
   const int before = sys::WorkerThread::LiveCount();
   net::fake::Answer unreachable;
   unreachable.unreachable = true;
-  net::fake::SetAnswer(L"/api/report/install", unreachable);
+  http_->SetAnswer(L"/api/report/install", unreachable);
   std::wstring body = L"untouched";
-  EXPECT_TRUE(net::HttpGet(L"http://h/api/report/install", L"a=1", body, true));
+  EXPECT_TRUE(net::HttpGet(http_, L"http://h/api/report/install", L"a=1", body, true));
   EXPECT_EQ(body, L"untouched");
   EXPECT_TRUE(PumpUntil([&] { return sys::WorkerThread::LiveCount() == before; }));
-  EXPECT_EQ(net::fake::RequestsTo(L"/api/report/install").size(), 1u);
+  EXPECT_EQ(http_->RequestsTo(L"/api/report/install").size(), 1u);
 }
 
 TEST_F(HttpRequestTest, WorkerCompletionRunsOnTheGuiThreadWithBodyAndResult) {
   sys::InitGuiThread();
-  net::fake::SetAnswer(L"/ok", net::fake::Json("fine"));
-  net::fake::SetAnswer(L"/bad", {500, "no"});
+  http_->SetAnswer(L"/ok", net::fake::Json("fine"));
+  http_->SetAnswer(L"/bad", {500, "no"});
   struct Outcome {
     bool done = false;
     std::wstring body;
@@ -160,8 +160,8 @@ TEST_F(HttpRequestTest, WorkerCompletionRunsOnTheGuiThreadWithBodyAndResult) {
       o = {true, body, success, std::this_thread::get_id()};
     };
   };
-  net::StartHttpThread(L"http://h/ok", L"", net::kMethodGet, 5000, into(ok));
-  net::StartHttpThread(L"http://h/bad", L"", net::kMethodGet, 5000, into(bad));
+  net::StartHttpThread(http_, L"http://h/ok", L"", net::kMethodGet, 5000, into(ok));
+  net::StartHttpThread(http_, L"http://h/bad", L"", net::kMethodGet, 5000, into(bad));
   EXPECT_TRUE(PumpUntil([&] { return ok.done && bad.done; }));
   EXPECT_TRUE(ok.success);
   EXPECT_EQ(ok.body, L"fine");

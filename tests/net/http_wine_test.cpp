@@ -45,30 +45,30 @@ TEST_F(HttpWineTest, StatusDecidesResultAndBody) {
   };
   for (const auto& c : cases) {
     std::wstring body = L"stale";
-    EXPECT_EQ(net::HttpRequest(base_ + c.path, L"", net::kMethodGet, 5000, body), c.result) << c.path;
+    EXPECT_EQ(net::HttpRequest(*net::SystemHttpTransport(), base_ + c.path, L"", net::kMethodGet, 5000, body), c.result) << c.path;
     EXPECT_EQ(body, c.body) << c.path;
   }
 }
 
 TEST_F(HttpWineTest, NonAsciiUtf8BodyComesBackIntact) {
   std::wstring body;
-  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/utf8", L"", net::kMethodGet, 5000, body));
+  ASSERT_TRUE(net::HttpRequest(*net::SystemHttpTransport(), base_ + L"/test/utf8", L"", net::kMethodGet, 5000, body));
   EXPECT_EQ(body, L"\u4e00\u952e\u5b89\u88c5 ok \u2713 \U0001D11E");
 }
 
 TEST_F(HttpWineTest, RedirectToAnotherHostNameIsFollowed) {
   std::wstring body;
   const std::wstring target = L"http://localhost:" + Port() + L"/test/utf8";
-  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/redirect", L"to=" + net::EncodeQueryValue(target), net::kMethodGet,
+  ASSERT_TRUE(net::HttpRequest(*net::SystemHttpTransport(), base_ + L"/test/redirect", L"to=" + net::EncodeQueryValue(target), net::kMethodGet,
                                5000, body));
   EXPECT_EQ(body.substr(0, 4), L"\u4e00\u952e\u5b89\u88c5");
 }
 
 TEST_F(HttpWineTest, SendsTheQueryExactlyAcceptsJsonAndNamesNoAgent) {
   std::wstring body;
-  ASSERT_TRUE(net::HttpRequest(base_ + L"/api/report/install", L"&soft_id=a_b&curr_ver=1.0&proc=&kid=7",
+  ASSERT_TRUE(net::HttpRequest(*net::SystemHttpTransport(), base_ + L"/api/report/install", L"&soft_id=a_b&curr_ver=1.0&proc=&kid=7",
                                net::kMethodGet, 5000, body));
-  ASSERT_TRUE(net::HttpRequest(base_ + L"/test/headers", L"", net::kMethodGet, 5000, body));
+  ASSERT_TRUE(net::HttpRequest(*net::SystemHttpTransport(), base_ + L"/test/headers", L"", net::kMethodGet, 5000, body));
   EXPECT_NE(body.find(L"Accept: application/json"), std::wstring::npos) << body;
   EXPECT_EQ(body.find(L"User-Agent"), std::wstring::npos) << body;
   const auto log = DevServerLog();
@@ -78,7 +78,7 @@ TEST_F(HttpWineTest, SendsTheQueryExactlyAcceptsJsonAndNamesNoAgent) {
 
 TEST_F(HttpWineTest, ARangeWithIfRangeGoesOutAndResponseHeadersComeBack) {
   net::HttpGetOptions options;
-  auto whole = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  auto whole = net::SystemHttpTransport()->OpenGet(base_ + L"/blob/5000", options);
   ASSERT_TRUE(whole);
   const std::wstring etag = whole->Header(L"ETag");
   EXPECT_EQ(etag, L"\"blob-5000\"");
@@ -88,20 +88,20 @@ TEST_F(HttpWineTest, ARangeWithIfRangeGoesOutAndResponseHeadersComeBack) {
 
   options.rangeFrom = 1000;
   options.ifRange = etag;
-  auto rest = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  auto rest = net::SystemHttpTransport()->OpenGet(base_ + L"/blob/5000", options);
   ASSERT_TRUE(rest);
   EXPECT_EQ(rest->Status(), 206);
   EXPECT_EQ(rest->Header(L"Content-Range"), L"bytes 1000-4999/5000");
   EXPECT_EQ(rest->ContentLength(), 4000);
 
   options.ifRange = L"\"old\"";
-  auto changed = net::OpenHttpGet(base_ + L"/blob/5000", options);
+  auto changed = net::SystemHttpTransport()->OpenGet(base_ + L"/blob/5000", options);
   ASSERT_TRUE(changed);
   EXPECT_EQ(changed->Status(), 200);
   EXPECT_EQ(changed->ContentLength(), 5000);
 
   options.rangeFrom = 0;  // If-Range goes out only with a range
-  auto echo = net::OpenHttpGet(base_ + L"/test/headers", options);
+  auto echo = net::SystemHttpTransport()->OpenGet(base_ + L"/test/headers", options);
   ASSERT_TRUE(echo);
   std::string headers(4096, '\0');
   headers.resize(static_cast<std::size_t>(echo->Read(reinterpret_cast<std::uint8_t*>(headers.data()), headers.size())));
@@ -137,7 +137,7 @@ TEST_F(HttpWineTest, TheUsersManualProxyIsUsed) {
   RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
 
   std::wstring body;
-  const bool proxied = net::HttpRequest(L"http://proxied.invalid/test/status/200", L"", net::kMethodGet, 5000, body);
+  const bool proxied = net::HttpRequest(*net::SystemHttpTransport(), L"http://proxied.invalid/test/status/200", L"", net::kMethodGet, 5000, body);
 
   if (hadSettings) {
     RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, saved.data(), savedSize);
@@ -156,7 +156,7 @@ TEST_F(HttpWineTest, UnreachablePortFailsWithinTheConnectTimeout) {
   // Port 1 on loopback: nothing listens there.
   const auto start = std::chrono::steady_clock::now();
   std::wstring body = L"stale";
-  EXPECT_FALSE(net::HttpRequest(L"http://127.0.0.1:1/api/x", L"", net::kMethodGet, 5000, body));
+  EXPECT_FALSE(net::HttpRequest(*net::SystemHttpTransport(), L"http://127.0.0.1:1/api/x", L"", net::kMethodGet, 5000, body));
   EXPECT_EQ(body, L"");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
 }
@@ -164,9 +164,9 @@ TEST_F(HttpWineTest, UnreachablePortFailsWithinTheConnectTimeout) {
 TEST_F(HttpWineTest, UpperCaseHttpsSchemeSpeaksTlsAndFailsAgainstPlainHttp) {
   std::wstring body;
   const std::wstring rest = base_.substr(4);  // "://127.0.0.1:PORT"
-  EXPECT_TRUE(net::HttpRequest(L"http" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
-  EXPECT_FALSE(net::HttpRequest(L"HTTPS" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
-  EXPECT_FALSE(net::HttpRequest(L"https" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  EXPECT_TRUE(net::HttpRequest(*net::SystemHttpTransport(), L"http" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  EXPECT_FALSE(net::HttpRequest(*net::SystemHttpTransport(), L"HTTPS" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
+  EXPECT_FALSE(net::HttpRequest(*net::SystemHttpTransport(), L"https" + rest + L"/test/status/200", L"", net::kMethodGet, 5000, body));
   // The plain request reached the handler; the TLS attempts did not (they never made a valid request).
   EXPECT_EQ(DevServerLog().size(), 1u);
 }
@@ -175,7 +175,7 @@ TEST_F(HttpWineTest, WorkerWithoutCallbackCompletesAndFreesItself) {
   sys::InitGuiThread();
   const int before = sys::WorkerThread::LiveCount();
   std::wstring body = L"untouched";
-  EXPECT_TRUE(net::HttpGet(base_ + L"/api/report/preinstall", L"soft_id=x", body, true));
+  EXPECT_TRUE(net::HttpGet(net::SystemHttpTransport(), base_ + L"/api/report/preinstall", L"soft_id=x", body, true));
   EXPECT_EQ(body, L"untouched");
   EXPECT_TRUE(testsupport::PumpUntil([&] { return sys::WorkerThread::LiveCount() == before; }));
   EXPECT_EQ(DevServerLog(), std::vector<std::wstring>{L"/api/report/preinstall?soft_id=x"});
@@ -187,7 +187,7 @@ TEST_F(HttpWineTest, WorkerCallbackRunsOnTheGuiThread) {
   std::wstring got;
   const auto gui = std::this_thread::get_id();
   std::thread::id ranOn;
-  net::StartHttpThread(base_ + L"/test/status/200", L"", net::kMethodGet, 5000,
+  net::StartHttpThread(net::SystemHttpTransport(), base_ + L"/test/status/200", L"", net::kMethodGet, 5000,
                        [&](net::THttpThread*, const std::wstring& body, bool ok) {
                          done = true;
                          success = ok;

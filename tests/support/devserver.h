@@ -9,6 +9,7 @@
 
 #include "common/strings.h"
 #include "common/text.h"
+#include "net/http_transport.h"
 #include "net/http_utils.h"
 
 namespace testsupport {
@@ -22,7 +23,8 @@ inline std::wstring DevServerUrl() {
 // Sends a control command ("reset", "set", "log", "clear-log") and returns the answer's body.
 inline std::wstring DevServerControl(const std::wstring& command, const std::wstring& params = L"") {
   std::wstring body;
-  net::HttpRequest(DevServerUrl() + L"/_control/" + command, params, net::kMethodGet, 5000, body);
+  net::HttpRequest(*net::SystemHttpTransport(), DevServerUrl() + L"/_control/" + command, params, net::kMethodGet, 5000,
+                   body);
   return body;
 }
 
