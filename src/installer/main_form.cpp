@@ -279,6 +279,11 @@ std::wstring TFrmCommInst::getMainProgPath() const {
   return FTargetDir + FConfigFile->MainProgPath + FConfigFile->MainProg;
 }
 
+TRegistrationContext TFrmCommInst::registrationContext(TMessagePacer& pace) const {
+  return {*FConfigFile, FTargetDir, getMainProgPath(), context_.exeDir, context_.exeDir + context_.exeFileName,
+          view_, pace};
+}
+
 void TFrmCommInst::toggleCustomInstall() {
   FImgDown = !FImgDown;
   view_.SetVisible(Ctl::imgDown, !FImgDown);

@@ -17,6 +17,7 @@
 #include "installer/fail_reasons.h"
 #include "installer/install_rules.h"
 #include "installer/main_view.h"
+#include "installer/registration_steps.h"
 #include "system/handler_errors.h"
 
 namespace net {
@@ -48,8 +49,6 @@ inline constexpr int kDownloadFailed = -1;
 inline constexpr int kCollapsedHeight = 408;
 inline constexpr int kExpandedHeight = 484;
 
-inline constexpr wchar_t kUninstallerName[] = L"unin.exe";
-inline constexpr wchar_t kUninstallShortcutName[] = L"卸载软件";
 
 // The files embedded in the executable as resources of type "file".
 struct TEmbeddedFiles {
@@ -149,13 +148,14 @@ class TFrmCommInst {
   std::optional<net::DownloadInfo> downloadPackage(const std::wstring& packageFile);
   void startInstalledProgram();
   void uninstall();
-  void removeStartMenuEntries();
   // Reports the failure, tells the user (message, when given, instead of the reason's own) and quits.
   void fail(FatalFailure failure, std::wstring_view message = {});
   // When dir may not receive the product: says why and, unattended, fails; true then.
   bool refuseInstallDir(const std::wstring& dir);
   std::wstring ownFolder() const;  // the running executable's folder, without trailing separator
   void quit(ExitCode code);
+  // What the registration steps of either sequence work on.
+  TRegistrationContext registrationContext(TMessagePacer& pace) const;
   void setProgress(int value);
   void moveProgress(int from, int to);
   void moveUninstallProgress(int from, int to, int sleepMs);

@@ -9,26 +9,20 @@
 
 #include "common/stored_string.h"
 #include "common/strings.h"
-#include "installer/companion.h"
 #include "installer/config_file.h"
 #include "installer/file_digest.h"
 #include "installer/install_folder.h"
 #include "installer/install_rules.h"
 #include "installer/message_pacer.h"
 #include "installer/package_password.h"
+#include "installer/registration_steps.h"
 #include "net/api.h"
 #include "net/down_thread.h"
-#include "system/associations.h"
 #include "system/files.h"
 #include "system/folder_access.h"
 #include "system/gui_thread.h"
 #include "system/processes.h"
 #include "system/run_folder.h"
-#include "system/services.h"
-#include "system/shortcuts.h"
-#include "system/startup_entry.h"
-#include "system/uninstall_registration.h"
-#include "system/uninstaller_copy.h"
 #include "zip/unzip_package.h"
 #include "zip/zip_stream.h"
 
@@ -37,7 +31,6 @@ namespace installer {
 namespace {
 
 constexpr wchar_t kRunFailed[] = L"软件启动失败，可能是杀毒软件拦截所致！请先暂停杀毒软件再继续。是否重试？";
-constexpr wchar_t kServiceNameMissing[] = L"服务名未填";
 
 // Restores the close button and btnInstall however the install operation ends.
 class InstallButtonsLock {
@@ -307,76 +300,9 @@ void TFrmCommInst::idhtp1WorkFinish(std::int64_t responseCode) {
 void TFrmCommInst::unzipPercentDone(int percent) { setProgress(UnzipBarPosition(percent)); }
 
 void TFrmCommInst::writeInstallInfo() {
-  const TConfigFile& config = *FConfigFile;
-  const std::wstring mainProg = getMainProgPath();
-  const std::wstring uninstaller = FTargetDir + L"\\" + kUninstallerName;
   // Some steps start programs or wait for the shell; the window answers between them.
   TMessagePacer pace(view_);
-
-  std::wstring linkPath;
-  sys::CreateDesktopShortcut(mainProg, L"", config.ShortcutName, linkPath);
-  pace.Step();
-  sys::CreateStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
-  pace.Step();
-  sys::WriteUninstallerCopy(context_.exeDir + context_.exeFileName, uninstaller);
-  pace.Step();
-  sys::CreateStartMenuShortcut(uninstaller, config.ProgramDirName, kUninstallShortcutName);
-  pace.Step();
-  if (sys::FileExists(context_.exeDir + L"config.dat")) {
-    sys::CopyFileTo(context_.exeDir + L"config.dat", FTargetDir + L"\\config.dat");
-  }
-  pace.Step();
-
-  for (const std::wstring& ext : config.AssociatedExts) {
-    if (!IsAssociableExt(ext)) continue;
-    const std::wstring className = ext.substr(1) + L"File";
-    sys::AssociateFileExt(ext, className, className, mainProg, L"");
-    pace.Step();
-  }
-  if (!config.ProtocalRootKeyName.empty()) {
-    // Registration is best effort: a registry error here does not stop the install.
-    try {
-      sys::RegisterUrlProtocol(config.ProtocalRootKeyName, config.Protocalname, mainProg);
-    } catch (const common::EGeneralError&) {
-    }
-  }
-  pace.Step();
-
-  for (const std::wstring* dll : {&config.RegDllName, &config.RegDllName2, &config.RegDllName3}) {
-    if (dll->empty()) continue;
-    view_.ShellOpen(sys::SystemProgramPath(L"regsvr32.exe"), L"/s-  \"" + FTargetDir + L"\\" + *dll + L"\"", L"", sys::kSwHide,
-                    false);
-    pace.Step();
-  }
-
-  if (config.RunAtStartup) {
-    if (config.StartupByService) {
-      if (config.ServiceName.empty()) view_.ShowMessageBox(kServiceNameMissing);
-      // The service manager may keep a caller waiting; the window answers meanwhile.
-      sys::RunBesideGuiThread([&] {
-        sys::InstallService(config.ServiceName, config.ServiceDisplayName,
-                            sys::ProgramFolder(mainProg) + L"\\" + config.ServiceExeFileName);
-        sys::StartServiceByName(config.ServiceName);
-      });
-    } else {
-      sys::SetRunAtStartup(config.SoftId, true, mainProg);
-    }
-  }
-  pace.Step();
-
-  if (const std::optional<std::wstring> companion = CompanionFileFor(config.SoftId)) {
-    const std::wstring program = FTargetDir + L"\\" + *companion;
-    view_.ShellOpen(program, L"asso", sys::ProgramFolder(program), sys::kSwShowNormal, true);
-  }
-
-  sys::WriteUninstallInfo(config.SoftId, config.ShortcutName, mainProg, FTargetDir, config.Version, L" ");
-  pace.Step();
-
-  for (const std::wstring* bat : {&config.AfterInstBat1, &config.AfterInstBat2}) {
-    if (bat->empty()) continue;
-    sys::RunHiddenThroughCommandInterpreter(FTargetDir + L"\\" + *bat);
-    pace.Step();
-  }
+  RunRegistrationSteps(InstallRegistrationSteps(), registrationContext(pace));
 }
 
 void TFrmCommInst::startInstalledProgram() {

@@ -6,13 +6,12 @@
 #include "installer/config_file.h"
 #include "installer/install_folder.h"
 #include "installer/install_rules.h"
+#include "installer/message_pacer.h"
+#include "installer/registration_steps.h"
 #include "net/api.h"
 #include "system/files.h"
 #include "system/gui_thread.h"
 #include "system/processes.h"
-#include "system/services.h"
-#include "system/shortcuts.h"
-#include "system/startup_entry.h"
 #include "system/uninstall_registration.h"
 
 namespace installer {
@@ -69,7 +68,6 @@ void TFrmCommInst::uninstall() {
 
 void TFrmCommInst::doUninstall() {
   const TConfigFile& config = *FConfigFile;
-  const std::wstring mainProg = getMainProgPath();
   // Only this product's own install is ever emptied.
   if (!IsOwnInstallDir(FTargetDir, config.SoftId)) return;
 
@@ -80,26 +78,8 @@ void TFrmCommInst::doUninstall() {
   if (ownsRegistration) {
     const std::wstring version = sys::GetInstalledVersion(config.SoftId);
     if (!version.empty()) api_->ReportUninstall(version);
-    sys::DeleteUninstallInfo(config.SoftId);
-
-    if (config.RunAtStartup) {
-      if (config.StartupByService) {
-        if (config.ServiceName.empty()) view_.ShowMessageBox(L"服务名未填");
-        // Stopping a service may take half a minute; the window answers meanwhile.
-        sys::RunBesideGuiThread([&] {
-          sys::StopServiceByName(config.ServiceName);
-          sys::RemoveService(config.ServiceName);
-        });
-      } else {
-        sys::SetRunAtStartup(config.SoftId, false, mainProg);
-      }
-    }
-
-    sys::KillProcessByName(config.MainProg);
-
-    sys::DeleteDesktopShortcut(mainProg, config.ShortcutName);
-    sys::DeleteStartMenuShortcut(mainProg, config.ProgramDirName, config.ShortcutName);
-    removeStartMenuEntries();
+    TMessagePacer pace(view_);
+    RunRegistrationSteps(UninstallRegistrationSteps(), registrationContext(pace));
   }
   view_.ProcessMessages();
 
@@ -117,16 +97,6 @@ void TFrmCommInst::doUninstall() {
     sys::RemoveEntry(FTargetDir + L"\\" + kInstallMarkerName);
     sys::RemoveFolder(FTargetDir);
   });
-}
-
-// The installation also put the uninstaller's own link "卸载软件" into the product's start-menu
-// folder; an uninstalled product should leave no dead link behind, nor an empty folder.
-void TFrmCommInst::removeStartMenuEntries() {
-  const TConfigFile& config = *FConfigFile;
-  const std::wstring uninstaller = FTargetDir + L"\\" + kUninstallerName;
-  const std::wstring link = sys::StartMenuShortcutPath(uninstaller, config.ProgramDirName, kUninstallShortcutName);
-  sys::DeleteStartMenuShortcut(uninstaller, config.ProgramDirName, kUninstallShortcutName);
-  sys::RemoveFolder(link.substr(0, link.find_last_of(L"\\/")));
 }
 
 void TFrmCommInst::btnUninExitClick() {

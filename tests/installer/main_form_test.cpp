@@ -38,6 +38,7 @@
 #include "system/shortcuts_fake.h"
 #include "system/single_instance.h"
 #include "system/single_instance_fake.h"
+#include "system/startup_entry.h"
 #include "system/uninstall_registration.h"
 #include "system/worker_thread.h"
 
@@ -1380,6 +1381,55 @@ TEST_F(UninstallTest, RemovesWhatTheInstallLeftAndReportsTheInstalledVersion) {
   EXPECT_EQ(starts[starts.size() - 2].commandLine, sys::WebPageCommandLine(L"http://site.test/bye?v=1.0.1"));
   EXPECT_NE(starts.back().commandLine.find(L".bat"), std::wstring::npos);
   EXPECT_TRUE(http_->RequestsTo(L"/api/report/event").empty());
+}
+
+// The registration lists say which install steps an uninstall takes back: what they make is gone
+// afterwards, and what the others make is still there.
+TEST_F(UninstallTest, WhatTheRegistrationListSaysIsUndoneIsGoneAndTheRestStays) {
+  InstallThenStartUninstaller(Config(R"(,"RunAtStartup":true,"AssociatedExts":"*.brk",)"
+                                     R"("ProtocalRootKeyName":"brisk","Protocalname":"URL:brisk")"));
+  const std::wstring mainProg = InstallDir().wstring() + L"\\Orvatte.exe";
+  const std::wstring uninstaller = InstallDir().wstring() + L"\\unin.exe";
+  using sys::RegRoot;
+  const auto linked = [](const std::wstring& link) { return sys::fake_shell::LinkAt(link).has_value(); };
+  // What each registering step leaves in the system. Steps that only put files into the install
+  // folder, or start something once, leave nothing to look at here.
+  const std::map<std::wstring, std::function<bool()>> made = {
+      {L"desktop shortcut", [&] { return linked(sys::DesktopShortcutPath(mainProg, L"Brisklens")); }},
+      {L"start-menu shortcut", [&] { return linked(sys::StartMenuShortcutPath(mainProg, L"Brisklens", L"Brisklens")); }},
+      {L"uninstaller's start-menu shortcut and folder",
+       [&] {
+         return linked(sys::StartMenuShortcutPath(uninstaller, L"Brisklens", L"卸载软件")) ||
+                fs::exists(root_ / "programs" / "Brisklens");
+       }},
+      {L"start-up entry or service",
+       [] { return sys::fake_registry::GetValue(RegRoot::CurrentUser, sys::kRunKey, L"brisklens_win").has_value(); }},
+      {L"uninstall registration", [] { return sys::fake_registry::KeyExists(RegRoot::LocalMachine, kUninstallKey); }},
+      {L"file associations", [] { return sys::fake_registry::KeyExists(RegRoot::ClassesRoot, L".brk"); }},
+      {L"URL protocol",
+       [] { return sys::fake_registry::KeyExists(RegRoot::ClassesRoot, L"brisk", sys::fake_registry::View::Bits64); }},
+  };
+  std::map<std::wstring, bool> undone;
+  for (const TRegistrationStep& step : InstallRegistrationSteps()) {
+    if (made.count(step.name) == 0) continue;
+    undone[step.name] = step.undoneBy != nullptr;
+    EXPECT_TRUE(made.at(step.name)()) << common::WideToUtf8(step.name) << ": not made by the install";
+  }
+  ASSERT_EQ(undone.size(), made.size()) << "a step named above is no longer in the install's list";
+  std::vector<std::wstring> uninstallSteps;
+  for (const TRegistrationStep& step : UninstallRegistrationSteps()) uninstallSteps.push_back(step.name);
+  for (const TRegistrationStep& step : InstallRegistrationSteps()) {
+    if (step.undoneBy) {
+      EXPECT_EQ(std::count(uninstallSteps.begin(), uninstallSteps.end(), step.undoneBy), 1)
+          << common::WideToUtf8(step.name) << ": its undoing is not in the uninstall's list";
+    }
+  }
+
+  form_->btnUninstallClick();
+  ASSERT_EQ(view_.page, Page::tbUninFinish);
+  for (const auto& [name, isUndone] : undone) {
+    EXPECT_EQ(made.at(name)(), !isUndone) << common::WideToUtf8(name);
+  }
 }
 
 TEST_F(UninstallTest, WithoutAnInstalledVersionNothingIsReported) {
