@@ -82,21 +82,29 @@ void RegisterDlls(const TRegistrationContext& c) {
   }
 }
 
-void InstallStartup(const TRegistrationContext& c) {
+// The product's start with Windows: its Run value, or its service.
+void SetStartup(const TRegistrationContext& c, bool on) {
   const TConfigFile& config = c.config;
   if (!config.RunAtStartup) return;
   if (!config.StartupByService) {
-    sys::SetRunAtStartup(config.SoftId, true, c.mainProg);
+    sys::SetRunAtStartup(config.SoftId, on, c.mainProg);
     return;
   }
   if (config.ServiceName.empty()) c.view.ShowMessageBox(kServiceNameMissing);
-  // The service manager may keep a caller waiting; the window answers meanwhile.
+  // The service manager may keep a caller waiting half a minute; the window answers meanwhile.
   sys::RunBesideGuiThread([&] {
-    sys::InstallService(config.ServiceName, config.ServiceDisplayName,
-                        sys::ProgramFolder(c.mainProg) + L"\\" + config.ServiceExeFileName);
-    sys::StartServiceByName(config.ServiceName);
+    if (on) {
+      sys::InstallService(config.ServiceName, config.ServiceDisplayName,
+                          sys::ProgramFolder(c.mainProg) + L"\\" + config.ServiceExeFileName);
+      sys::StartServiceByName(config.ServiceName);
+    } else {
+      sys::StopServiceByName(config.ServiceName);
+      sys::RemoveService(config.ServiceName);
+    }
   });
 }
+
+void InstallStartup(const TRegistrationContext& c) { SetStartup(c, true); }
 
 void StartCompanion(const TRegistrationContext& c) {
   if (const std::optional<std::wstring> companion = CompanionFileFor(c.config.SoftId)) {
@@ -121,20 +129,7 @@ void RunAfterInstallBatches(const TRegistrationContext& c) {
 
 void DeleteRegistration(const TRegistrationContext& c) { sys::DeleteUninstallInfo(c.config.SoftId); }
 
-void RemoveStartup(const TRegistrationContext& c) {
-  const TConfigFile& config = c.config;
-  if (!config.RunAtStartup) return;
-  if (!config.StartupByService) {
-    sys::SetRunAtStartup(config.SoftId, false, c.mainProg);
-    return;
-  }
-  if (config.ServiceName.empty()) c.view.ShowMessageBox(kServiceNameMissing);
-  // Stopping a service may take half a minute; the window answers meanwhile.
-  sys::RunBesideGuiThread([&] {
-    sys::StopServiceByName(config.ServiceName);
-    sys::RemoveService(config.ServiceName);
-  });
-}
+void RemoveStartup(const TRegistrationContext& c) { SetStartup(c, false); }
 
 void EndMainProgram(const TRegistrationContext& c) { sys::KillProcessByName(c.config.MainProg); }
 
