@@ -115,7 +115,7 @@ void TFrmCommInst::FormCreate() {
 void TFrmCommInst::startUp() {
   view_.SetTitle(L"Install");
   FImgDown = false;
-  view_.SetHeight(kCollapsedHeight);
+  view_.SetFolderRowOpen(false);
   FbAutoInst = false;
   FInstallStatus = kInstallNothingDone;
 
@@ -195,32 +195,11 @@ void TFrmCommInst::startUp() {
   sys::KillProcessByName(config.MainProg);
 
   view_.SetTitle(config.Title);
-  view_.SetText(Ctl::lblTitle, config.Title);
-  view_.SetText(Ctl::lblVersion, config.Version);
-  view_.SetText(Ctl::lblDescription, config.Description);
-  view_.SetText(Ctl::lblBigTitle, config.BigTitle);
-  {
-    const Bounds bigTitle = view_.GetBounds(Ctl::lblBigTitle);
-    view_.MoveTo(Ctl::lblVersion, bigTitle.Right() + 10, view_.GetBounds(Ctl::lblVersion).top);
-  }
-
+  // A name carried by the executable's name stands in for the product's name, on the shortcuts too.
   const std::wstring name = getNameFromExe();
-  view_.SetText(Ctl::lblNameFromExe, name);
-  if (!name.empty()) {
-    view_.SetVisible(Ctl::lblBigTitle, false);
-    view_.MoveTo(Ctl::lblNameFromExe, view_.GetBounds(Ctl::lblNameFromExe).left, view_.GetBounds(Ctl::lblBigTitle).top);
-    view_.SetText(Ctl::lblTitle, name);
-    config.ShortcutName = name;
-  }
-
+  if (!name.empty()) config.ShortcutName = name;
   view_.HideTabs();
-
-  view_.SetVisible(Ctl::imgLogo, true);
-  const int besideLogo = view_.GetBounds(Ctl::imgLogo).Right() + 60;
-  view_.MoveTo(Ctl::lblDescription, besideLogo, view_.GetBounds(Ctl::lblDescription).top - 15);
-  view_.MoveTo(Ctl::lblBigTitle, besideLogo, view_.GetBounds(Ctl::lblBigTitle).top);
-  view_.SetFontColor(Ctl::lblTitle, kWhite);
-  view_.SetVisible(Ctl::lblTitle, true);
+  view_.ShowProductTexts({config.Title, config.Version, config.Description, config.BigTitle, name});
 
   if (FbAutoInst) view_.SetAutoInstallTimer(true);
 }
@@ -286,14 +265,7 @@ TRegistrationContext TFrmCommInst::registrationContext(TMessagePacer& pace) cons
 
 void TFrmCommInst::toggleCustomInstall() {
   FImgDown = !FImgDown;
-  view_.SetVisible(Ctl::imgDown, !FImgDown);
-  view_.SetVisible(Ctl::imgUp, FImgDown);
-  if (FImgDown) {
-    view_.SetHeight(kExpandedHeight);
-    view_.ClearSelection(Ctl::edtPath);
-  } else {
-    view_.SetHeight(kCollapsedHeight);
-  }
+  view_.SetFolderRowOpen(FImgDown);
 }
 
 void TFrmCommInst::imgbtnCloseClick() {

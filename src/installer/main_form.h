@@ -46,9 +46,6 @@ inline constexpr int kDownloadBegun = 1;
 inline constexpr int kDownloadDone = 2;
 inline constexpr int kDownloadFailed = -1;
 
-inline constexpr int kCollapsedHeight = 408;
-inline constexpr int kExpandedHeight = 484;
-
 
 // The files embedded in the executable as resources of type "file".
 struct TEmbeddedFiles {

@@ -7,20 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "ui/product_texts.h"
+
 namespace installer {
 
 // The controls that the behaviour touches, by their names in the window.
 enum class Ctl {
   imgbtnClose,
   btnInstall,
-  imgDown,
-  imgUp,
-  imgLogo,
-  lblTitle,
-  lblVersion,
-  lblDescription,
-  lblBigTitle,
-  lblNameFromExe,
   lblWaitingInfo,
   lblPercentNum,
   edtPath,
@@ -35,14 +29,6 @@ enum class Page { tbInstall, tbProcess, tbFinish, tbUninstall, tbUninProcess, tb
 // buttons (btnInstall, btnInstallExit, btnUninstall, btnUninExit) in their three states.
 enum class SkinSlot { imgMain, imgLogo, imgMiniLogo, ButtonsBitmap, ButtonsBitmapOver, ButtonsBitmapDown };
 
-struct Bounds {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  int Right() const { return left + width; }
-};
-
 // Modal result of the already-installed dialog that means "打开软件".
 inline constexpr int kOpenInstalledResult = 1;
 
@@ -52,7 +38,9 @@ class MainView {
 
   // The window.
   virtual void SetTitle(const std::wstring& text) = 0;  // application title and window caption
-  virtual void SetHeight(int pixels) = 0;
+  // The target-folder row uncovered (the window at its expanded height, the up arrow showing, no
+  // selection left in the path) or covered (collapsed, the down arrow showing).
+  virtual void SetFolderRowOpen(bool open) = 0;
   virtual void HideAtStart() = 0;    // the message loop starts without showing the window
   virtual void BringToFront() = 0;   // set-foreground-window on the window's handle
   virtual void CloseWindow() = 0;    // closes the window: runs FormClose, then ends the program
@@ -68,16 +56,14 @@ class MainView {
   // Controls.
   virtual void ApplySkin(SkinSlot slot, const std::wstring& resourceName) = 0;
   virtual void HideTabs() = 0;  // clears every page's caption and hides its tab
+  // The product's texts in the header, placed there as the layout wants them (once, at start-up).
+  virtual void ShowProductTexts(const ui::TProductTexts& texts) = 0;
   virtual void ShowPage(Page page) = 0;
   virtual void SetText(Ctl control, const std::wstring& text) = 0;
   virtual std::wstring Text(Ctl control) = 0;
   virtual void SetVisible(Ctl control, bool visible) = 0;
   virtual void SetEnabled(Ctl control, bool enabled) = 0;
-  virtual Bounds GetBounds(Ctl control) = 0;
-  virtual void MoveTo(Ctl control, int left, int top) = 0;
-  virtual void SetFontColor(Ctl control, std::uint32_t rgb) = 0;
   virtual void SetPosition(Ctl bar, int value) = 0;  // progress bars
-  virtual void ClearSelection(Ctl edit) = 0;
 
   // Dialogs and message boxes, each modal.
   virtual void ShowMessageDialog(const std::wstring& text) = 0;
@@ -92,7 +78,5 @@ class MainView {
   virtual std::intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters,
                                   const std::wstring& directory, int showCmd, bool ownedByWindow) = 0;
 };
-
-inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 
 }  // namespace installer

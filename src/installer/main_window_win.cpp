@@ -37,14 +37,6 @@ ui::TControl& TMainWindow::Control(Ctl control) {
   switch (control) {
     case Ctl::imgbtnClose: return *form_.imgbtnClose;
     case Ctl::btnInstall: return *form_.btnInstall;
-    case Ctl::imgDown: return *form_.imgDown;
-    case Ctl::imgUp: return *form_.imgUp;
-    case Ctl::imgLogo: return *form_.imgLogo;
-    case Ctl::lblTitle: return *form_.lblTitle;
-    case Ctl::lblVersion: return *form_.lblVersion;
-    case Ctl::lblDescription: return *form_.lblDescription;
-    case Ctl::lblBigTitle: return *form_.lblBigTitle;
-    case Ctl::lblNameFromExe: return *form_.lblNameFromExe;
     case Ctl::lblWaitingInfo: return *form_.lblWaitingInfo;
     case Ctl::lblPercentNum: return *form_.lblPercentNum;
     case Ctl::edtPath: return *form_.edtPath;
@@ -59,7 +51,7 @@ void TMainWindow::SetTitle(const std::wstring& text) {
   sys::SetApplicationWindow(window_.Handle(), text);  // owner and caption of the system's message boxes
 }
 
-void TMainWindow::SetHeight(int pixels) { form_.SetClientHeight(pixels); }
+void TMainWindow::SetFolderRowOpen(bool open) { form_.SetFolderRowOpen(open); }
 
 void TMainWindow::BringToFront() { SetForegroundWindow(window_.Handle()); }
 
@@ -108,6 +100,8 @@ void TMainWindow::HideTabs() {
   }
 }
 
+void TMainWindow::ShowProductTexts(const ui::TProductTexts& texts) { form_.ShowProductTexts(texts); }
+
 void TMainWindow::ShowPage(Page page) {
   ui::TTabSheet* pages[] = {form_.tbInstall,   form_.tbProcess,     form_.tbFinish,
                             form_.tbUninstall, form_.tbUninProcess, form_.tbUninFinish};
@@ -130,27 +124,8 @@ void TMainWindow::SetVisible(Ctl control, bool visible) { Control(control).SetVi
 
 void TMainWindow::SetEnabled(Ctl control, bool enabled) { Control(control).SetEnabled(enabled); }
 
-Bounds TMainWindow::GetBounds(Ctl control) {
-  const ui::TControl& c = Control(control);
-  return {c.Left(), c.Top(), c.Width(), c.Height()};
-}
-
-void TMainWindow::MoveTo(Ctl control, int left, int top) {
-  ui::TControl& c = Control(control);
-  c.SetBounds(left, top, c.Width(), c.Height());
-}
-
-void TMainWindow::SetFontColor(Ctl control, std::uint32_t rgb) {
-  if (auto* label = dynamic_cast<ui::TLabel*>(&Control(control))) label->SetFontColor(rgb);
-  if (auto* button = dynamic_cast<ui::TTextImageButton*>(&Control(control))) button->SetFontColor(rgb);
-}
-
 void TMainWindow::SetPosition(Ctl bar, int value) {
   if (auto* progress = dynamic_cast<ui::TProgressBar*>(&Control(bar))) progress->SetPosition(value);
-}
-
-void TMainWindow::ClearSelection(Ctl edit) {
-  if (auto* field = dynamic_cast<ui::TEdit*>(&Control(edit))) field->SelectNone();
 }
 
 void TMainWindow::ShowMessageDialog(const std::wstring& text) { ui::ShowMessageDialog(text); }

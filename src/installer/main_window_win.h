@@ -29,7 +29,7 @@ class TMainWindow : public MainView {
   std::function<void()> OnClose;
 
   void SetTitle(const std::wstring& text) override;
-  void SetHeight(int pixels) override;
+  void SetFolderRowOpen(bool open) override;
   void HideAtStart() override { hiddenAtStart_ = true; }
   void BringToFront() override;
   void CloseWindow() override;
@@ -42,16 +42,13 @@ class TMainWindow : public MainView {
   void AllowSessionEnd() override;
   void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override;
   void HideTabs() override;
+  void ShowProductTexts(const ui::TProductTexts& texts) override;
   void ShowPage(Page page) override;
   void SetText(Ctl control, const std::wstring& text) override;
   std::wstring Text(Ctl control) override;
   void SetVisible(Ctl control, bool visible) override;
   void SetEnabled(Ctl control, bool enabled) override;
-  Bounds GetBounds(Ctl control) override;
-  void MoveTo(Ctl control, int left, int top) override;
-  void SetFontColor(Ctl control, std::uint32_t rgb) override;
   void SetPosition(Ctl bar, int value) override;
-  void ClearSelection(Ctl edit) override;
   void ShowMessageDialog(const std::wstring& text) override;
   bool ShowConfirmDialog(const std::wstring& text, bool yesDefault) override;
   int ShowCheckIfInstalled(const std::wstring& text) override;

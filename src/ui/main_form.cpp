@@ -146,6 +146,37 @@ void TMainForm::BuildPages(const TSkinSource& skins) {
   btnUninExit = AddLargeButton(tbUninFinish, L"btnUninExit", {201, 48, 175, 45}, L"退出", 19, large);
 }
 
+void TMainForm::ShowProductTexts(const TProductTexts& texts) {
+  lblTitle->SetCaption(texts.title);
+  lblVersion->SetCaption(texts.version);
+  lblDescription->SetCaption(texts.description);
+  lblBigTitle->SetCaption(texts.bigTitle);
+  lblVersion->SetBounds(lblBigTitle->Left() + lblBigTitle->Width() + 10, lblVersion->Top(), lblVersion->Width(),
+                        lblVersion->Height());
+
+  lblNameFromExe->SetCaption(texts.nameFromExe);
+  if (!texts.nameFromExe.empty()) {
+    lblBigTitle->SetVisible(false);
+    lblNameFromExe->SetBounds(lblNameFromExe->Left(), lblBigTitle->Top(), lblNameFromExe->Width(),
+                              lblNameFromExe->Height());
+    lblTitle->SetCaption(texts.nameFromExe);
+  }
+
+  imgLogo->SetVisible(true);
+  const int besideLogo = imgLogo->Left() + imgLogo->Width() + 60;
+  lblDescription->SetBounds(besideLogo, lblDescription->Top() - 15, lblDescription->Width(), lblDescription->Height());
+  lblBigTitle->SetBounds(besideLogo, lblBigTitle->Top(), lblBigTitle->Width(), lblBigTitle->Height());
+  lblTitle->SetFontColor(clWhite);
+  lblTitle->SetVisible(true);
+}
+
+void TMainForm::SetFolderRowOpen(bool open) {
+  imgDown->SetVisible(!open);
+  imgUp->SetVisible(open);
+  SetClientHeight(open ? kExpandedHeight : kCollapsedHeight);
+  if (open) edtPath->SelectNone();
+}
+
 void TMainForm::ApplySkins(const TSkinSource& skins) {
   if (skins.exists(L"bgpic")) imgMain->SetPicture(skins.load(L"bgpic"));
   if (skins.exists(L"logo")) imgLogo->SetPicture(skins.load(L"logo"));

@@ -7,6 +7,7 @@
 #include "ui/comm_form.h"
 #include "ui/img_btn_ex.h"
 #include "ui/layout.h"
+#include "ui/product_texts.h"
 #include "ui/skin.h"
 #include "ui/text_image_button.h"
 
@@ -23,6 +24,15 @@ class TMainForm : public TCommLangForm {
 
   // Replaces the background, logos and large-button pictures by the product skins that exist.
   void ApplySkins(const TSkinSource& skins);
+
+  // Puts the product's texts into the header and places them: the version 10 px right of the big
+  // title as designed, the big title and the description 60 px right of the logo (the description
+  // 15 px higher than it stood), the title in white. Once, at start-up.
+  void ShowProductTexts(const TProductTexts& texts);
+
+  // Uncovers the target-folder row (expanded height, the up arrow in the down arrow's place, no
+  // selection left in the path), or covers it again.
+  void SetFolderRowOpen(bool open);
 
   TLabel* lblPath;
   TTextImageButton* btnChangeInstall;

@@ -278,31 +278,26 @@ class MainFormTest : public ::testing::Test {
 TEST_F(MainFormTest, StartUpInInstallModePreparesTheWindowAndReportsPreinstall) {
   sys::fake_processes::Processes().running = {L"explorer.exe", L"ORVATTE.EXE"};
   sys::fake_processes::Processes().otherSession = {L"Orvatte.exe"};  // another user's copy
-  view_.bounds[Ctl::lblBigTitle] = {100, 40, 120, 30};
-  view_.bounds[Ctl::imgLogo] = {20, 30, 96, 96};
-  view_.bounds[Ctl::lblDescription] = {150, 90, 300, 20};
   TFrmCommInst& form = Create();
 
   EXPECT_TRUE(form.installMode());
   EXPECT_EQ(view_.page, Page::tbInstall);
   EXPECT_EQ(form.config()->ProgramDirName, L"Brisklens");
   EXPECT_EQ(view_.title, L"Brisklens 安装");
-  EXPECT_EQ(view_.texts[Ctl::lblTitle], L"Brisklens 安装");
+  ASSERT_TRUE(view_.productTexts);
+  EXPECT_EQ(view_.productTexts->title, L"Brisklens 安装");
+  EXPECT_EQ(view_.productTexts->version, L"1.0.1");
+  EXPECT_EQ(view_.productTexts->bigTitle, L"Brisklens");
+  EXPECT_EQ(view_.productTexts->nameFromExe, L"");
   EXPECT_EQ(startPath_, LocalDir());
   EXPECT_TRUE(fs::is_directory(InstallDir())) << "the default folder is created at once";
-  EXPECT_EQ(view_.height, kCollapsedHeight);
+  EXPECT_FALSE(view_.folderRowOpen);
   EXPECT_TRUE(view_.tabsHidden);
   EXPECT_FALSE(view_.hiddenAtStart);
   // The source "web" from the file name is valid, so the install starts by itself.
   EXPECT_TRUE(view_.timerEnabled);
   EXPECT_EQ(sys::fake_processes::Processes().terminated, std::vector<std::wstring>{L"ORVATTE.EXE"});
   EXPECT_EQ(sys::fake_processes::Processes().otherSession, std::vector<std::wstring>{L"Orvatte.exe"});
-  // lblVersion 10 px right of lblBigTitle (before it moved); both labels 60 px right of the logo.
-  EXPECT_EQ(view_.bounds[Ctl::lblVersion].left, 230);
-  EXPECT_EQ(view_.bounds[Ctl::lblBigTitle].left, 176);
-  EXPECT_EQ(view_.bounds[Ctl::lblDescription].left, 176);
-  EXPECT_EQ(view_.bounds[Ctl::lblDescription].top, 75);
-  EXPECT_EQ(view_.fontColors[Ctl::lblTitle], kWhite);
 
   const auto requests = Requests(1);
   ASSERT_EQ(requests.size(), 1u);
@@ -495,13 +490,9 @@ TEST_F(MainFormTest, TheDownloadBarFollowsPackagesOfMoreThanTwoAndFourGigabytes)
 TEST_F(MainFormTest, CustomInstallToggleExpandsAndCollapses) {
   TFrmCommInst& form = Create();
   form.toggleCustomInstall();
-  EXPECT_EQ(view_.height, kExpandedHeight);
-  EXPECT_TRUE(view_.visible[Ctl::imgUp]);
-  EXPECT_FALSE(view_.visible[Ctl::imgDown]);
+  EXPECT_TRUE(view_.folderRowOpen);
   form.toggleCustomInstall();
-  EXPECT_EQ(view_.height, kCollapsedHeight);
-  EXPECT_TRUE(view_.visible[Ctl::imgDown]);
-  EXPECT_FALSE(view_.visible[Ctl::imgUp]);
+  EXPECT_FALSE(view_.folderRowOpen);
 }
 
 TEST_F(MainFormTest, CloseButtonBeforeInstallingAsksWithNoAsDefault) {

@@ -50,7 +50,7 @@ class RecordingView : public MainView {
   // State.
   std::vector<std::wstring> timeline;
   std::wstring title;
-  int height = 0;
+  bool folderRowOpen = false;
   bool hiddenAtStart = false;
   bool tabsHidden = false;
   bool timerEnabled = false;
@@ -62,8 +62,7 @@ class RecordingView : public MainView {
   std::map<Ctl, std::wstring> texts{{Ctl::lblPercentNum, L"0%"}};
   std::map<Ctl, bool> visible;
   std::map<Ctl, bool> enabled;
-  std::map<Ctl, Bounds> bounds;
-  std::map<Ctl, std::uint32_t> fontColors;
+  std::optional<ui::TProductTexts> productTexts;
   std::map<Ctl, int> positions{{Ctl::pbProgress, 10}, {Ctl::pbUninstall, 5}};
   std::vector<int> progressValues;  // every value pbProgress took, in order
   // What pbProgress and lblPercentNum showed when tbProcess was shown, for its first paint.
@@ -79,7 +78,7 @@ class RecordingView : public MainView {
   }
 
   void SetTitle(const std::wstring& text) override { title = text; }
-  void SetHeight(int pixels) override { height = pixels; }
+  void SetFolderRowOpen(bool open) override { folderRowOpen = open; }
   void HideAtStart() override { hiddenAtStart = true; }
   void BringToFront() override { Record(L"foreground"); }
   void CloseWindow() override {
@@ -114,6 +113,7 @@ class RecordingView : public MainView {
 
   void ApplySkin(SkinSlot slot, const std::wstring& resourceName) override { skins[slot] = resourceName; }
   void HideTabs() override { tabsHidden = true; }
+  void ShowProductTexts(const ui::TProductTexts& texts) override { productTexts = texts; }
   void ShowPage(Page p) override {
     page = p;
     pages.push_back(p);
@@ -124,17 +124,10 @@ class RecordingView : public MainView {
   std::wstring Text(Ctl control) override { return texts[control]; }
   void SetVisible(Ctl control, bool on) override { visible[control] = on; }
   void SetEnabled(Ctl control, bool on) override { enabled[control] = on; }
-  Bounds GetBounds(Ctl control) override { return bounds[control]; }
-  void MoveTo(Ctl control, int left, int top) override {
-    bounds[control].left = left;
-    bounds[control].top = top;
-  }
-  void SetFontColor(Ctl control, std::uint32_t rgb) override { fontColors[control] = rgb; }
   void SetPosition(Ctl bar, int value) override {
     positions[bar] = value;
     if (bar == Ctl::pbProgress) progressValues.push_back(value);
   }
-  void ClearSelection(Ctl edit) override { Record(L"clear selection " + std::to_wstring(static_cast<int>(edit))); }
 
   void ShowMessageDialog(const std::wstring& text) override { Record(L"dialog " + text); }
   bool ShowConfirmDialog(const std::wstring& text, bool yesDefault) override {

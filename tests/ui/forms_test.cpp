@@ -171,6 +171,50 @@ TEST_F(MainFormFixture, FolderRowShowsOnlyAtTheExpandedHeight) {
   EXPECT_EQ(form->imgBottom->Top(), 483);
 }
 
+// Start-up's texts in the header: the version 10 px right of the big title where it stood, the big
+// title and the description 60 px right of the logo, the description 15 px higher; a name from
+// the executable's name takes the big title's place and the title.
+TEST_F(MainFormFixture, ProductTextsArePlacedBesideTheLogo) {
+  const struct {
+    const wchar_t* nameFromExe;
+    const wchar_t* title;
+  } cases[] = {{L"", L"Brisklens 安装"}, {L"快看图", L"快看图"}};
+  for (const auto& c : cases) {
+    SetUp();
+    form->lblBigTitle->SetBounds(100, 40, 120, 30);
+    form->imgLogo->SetBounds(20, 30, 96, 96);
+    form->lblDescription->SetBounds(150, 90, 300, 20);
+    form->lblNameFromExe->SetBounds(199, 54, 6, 28);
+    form->ShowProductTexts({L"Brisklens 安装", L"1.0.1", L"一句话介绍", L"Brisklens", c.nameFromExe});
+    EXPECT_EQ(form->lblVersion->Left(), 230);
+    EXPECT_EQ(form->lblBigTitle->Left(), 176);
+    EXPECT_EQ(form->lblDescription->Left(), 176);
+    EXPECT_EQ(form->lblDescription->Top(), 75);
+    EXPECT_EQ(form->lblTitle->Font.color, clWhite);
+    EXPECT_TRUE(form->lblTitle->Visible());
+    EXPECT_TRUE(form->imgLogo->Visible());
+    EXPECT_EQ(form->lblTitle->Caption(), c.title);
+    EXPECT_EQ(form->lblVersion->Caption(), L"1.0.1");
+    EXPECT_EQ(form->lblDescription->Caption(), L"一句话介绍");
+    EXPECT_EQ(form->lblBigTitle->Caption(), L"Brisklens");
+    EXPECT_EQ(form->lblNameFromExe->Caption(), c.nameFromExe);
+    const bool named = *c.nameFromExe != L'\0';
+    EXPECT_EQ(form->lblBigTitle->Visible(), !named);
+    EXPECT_EQ(form->lblNameFromExe->Top(), named ? 40 : 54) << "at the big title's top";
+  }
+}
+
+TEST_F(MainFormFixture, FolderRowOpensAndClosesWithTheArrows) {
+  form->SetFolderRowOpen(true);
+  EXPECT_EQ(form->Height(), TMainForm::kExpandedHeight);
+  EXPECT_TRUE(form->imgUp->Visible());
+  EXPECT_FALSE(form->imgDown->Visible());
+  form->SetFolderRowOpen(false);
+  EXPECT_EQ(form->Height(), TMainForm::kCollapsedHeight);
+  EXPECT_TRUE(form->imgDown->Visible());
+  EXPECT_FALSE(form->imgUp->Visible());
+}
+
 TEST_F(MainFormFixture, ArrowImageCoversTheCustomInstallText) {
   const TPoint origin = form->lblDesOptions->OriginInForm();
   EXPECT_EQ(form->ControlAt(origin.x + 30, origin.y + 8), form->imgDown) << "over the label's text";

@@ -16,17 +16,12 @@ TEST(MainWindow, ControlsAnswerByTheirNames) {
   installer::TMainWindow window;
   window.SetText(Ctl::edtPath, L"D:\\Apps\\示例");
   EXPECT_EQ(window.Text(Ctl::edtPath), L"D:\\Apps\\示例");
-  window.SetText(Ctl::lblBigTitle, L"示例软件");
+  window.ShowProductTexts({L"示例", L"1.0", L"说明", L"示例软件", L""});
   EXPECT_EQ(window.Form().lblBigTitle->Caption(), L"示例软件");
-  window.MoveTo(Ctl::lblDescription, 228, 147);
-  const installer::Bounds b = window.GetBounds(Ctl::lblDescription);
-  EXPECT_EQ(b.left, 228);
-  EXPECT_EQ(b.top, 147);
   window.SetPosition(Ctl::pbProgress, 80);
   EXPECT_EQ(window.Form().pbProgress->Position(), 80);
   window.SetEnabled(Ctl::imgbtnClose, false);
   EXPECT_FALSE(window.Form().imgbtnClose->Enabled());
-  window.SetFontColor(Ctl::lblTitle, installer::kWhite);
   EXPECT_EQ(window.Form().lblTitle->Font.color, 0xFFFFFFu);
   window.ShowPage(installer::Page::tbUninFinish);
   EXPECT_EQ(window.Form().cnMain->ActivePage(), window.Form().tbUninFinish);
@@ -34,7 +29,7 @@ TEST(MainWindow, ControlsAnswerByTheirNames) {
 
 TEST(MainWindow, HeightAndTitleReachTheWindow) {
   installer::TMainWindow window;
-  window.SetHeight(484);
+  window.SetFolderRowOpen(true);
   window.SetTitle(L"示例软件");
   RECT rc;
   GetClientRect(window.Handle(), &rc);
