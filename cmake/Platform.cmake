@@ -5,6 +5,12 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   add_compile_options(-ffunction-sections -fdata-sections)
   add_link_options(-static -Wl,--gc-sections)
+  # The program optimised as a whole at link time, which drops what nothing calls and takes about a
+  # quarter off the installer. --gc-sections alone drops little here: the PE linker script keeps
+  # every unwind entry (KEEP .eh_frame*), and each entry keeps its function. One partition, because
+  # GCC 12's LTO for PE stops with an internal error (binds_to_current_def_p) on several.
+  set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+  add_link_options(-flto-partition=one)
   if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
     add_link_options(-s)
   endif()
