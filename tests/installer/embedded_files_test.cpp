@@ -45,7 +45,9 @@ TEST(EmbeddedFiles, WritingOneOutGivesItsBytesOrFalse) {
     bool written = !c.written;
     EXPECT_NO_THROW(written = files.extract(L"configfile", c.destination));
     EXPECT_EQ(written, c.written);
-    if (c.written) EXPECT_EQ(test_support::ReadFile(c.destination), expected);
+    if (c.written) {
+      EXPECT_EQ(test_support::ReadFile(c.destination), expected);
+    }
   }
   EXPECT_EQ(test_support::ReadFile(at("folder.zip/inside.txt")), "kept");
   EXPECT_FALSE(files.extract(L"nosuch", at("nosuch.zip"))) << "a missing resource is not written either";

@@ -332,7 +332,9 @@ TEST_F(MainFormTest, RunModeFollowsTheExactFileNameAndTheFirstArgument) {
     EXPECT_EQ(form.autoInstall(), c.hidden) << c.exe;
     EXPECT_EQ(view_.hiddenAtStart, c.hidden) << c.exe;
     EXPECT_EQ(view_.page, c.installMode ? Page::tbInstall : Page::tbUninstall) << c.exe;
-    if (c.hidden) EXPECT_TRUE(view_.timerEnabled);
+    if (c.hidden) {
+      EXPECT_TRUE(view_.timerEnabled);
+    }
   }
 }
 

@@ -260,7 +260,9 @@ TEST(Screens, Dialogs) {
     shot.Save(std::string("dialog_") + c.name);
     EXPECT_EQ(shot.Height(), 192);
     EXPECT_TRUE(IsBlue(shot.At(c.blue.x, c.blue.y))) << "highlighted button";
-    if (c.white.x) EXPECT_TRUE(IsWhite(shot.At(c.white.x, c.white.y))) << "plain button";
+    if (c.white.x) {
+      EXPECT_TRUE(IsWhite(shot.At(c.white.x, c.white.y))) << "plain button";
+    }
     EXPECT_EQ(IsRed(shot.At(shot.Width() - 34, 4)), c.closeRed);
     const Rgb band = shot.At(200, 14);
     EXPECT_TRUE(band.r > 225 && band.r < 250) << "light grey title band";
