@@ -1,5 +1,7 @@
 # Compiler settings of the two builds and the third-party pieces each one uses.
 
+add_compile_options(-Wall -Wextra)
+
 if(WIN32)
   # A static 32-bit program: no compiler runtime DLLs beside it, small and stripped.
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
@@ -30,7 +32,6 @@ if(WIN32)
 
   include(cmake/DelayLoad.cmake)
 else()
-  add_compile_options(-Wall -Wextra)
   find_package(nlohmann_json REQUIRED)
   find_package(ZLIB REQUIRED)
   find_package(OpenSSL REQUIRED)

@@ -253,7 +253,9 @@ TEST(FolderAccess, ThisSystemsProgramFilesAndAnOpenFolder) {
   ASSERT_TRUE(sys::DirectoryExists(programFiles));
   // A 32-bit program on 64-bit Windows is shown the x86 folder.
   wchar_t x86[MAX_PATH] = {};
-  if (GetEnvironmentVariableW(L"ProgramFiles(x86)", x86, MAX_PATH) > 0) EXPECT_EQ(programFiles, x86);
+  if (GetEnvironmentVariableW(L"ProgramFiles(x86)", x86, MAX_PATH) > 0) {
+    EXPECT_EQ(programFiles, x86);
+  }
   std::wstring otherSpelling = programFiles;
   for (auto& c : otherSpelling) c = c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c));
 #else
