@@ -7,6 +7,18 @@ namespace common {
 EGeneralError::EGeneralError(std::wstring message)
     : std::runtime_error(WideToUtf8(message)), message_(std::move(message)) {}
 
+std::wstring DecimalText(long long value) {
+  // The magnitude as unsigned, so that the most negative value has one too.
+  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+  std::wstring text;
+  do {
+    text.insert(text.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) text.insert(text.begin(), L'-');
+  return text;
+}
+
 std::wstring DeleteRightChars(std::wstring_view s, std::size_t n) {
   return n >= s.size() ? std::wstring() : std::wstring(s.substr(0, s.size() - n));
 }

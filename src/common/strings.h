@@ -20,6 +20,10 @@ class EGeneralError : public std::runtime_error {
   std::wstring message_;
 };
 
+// The decimal digits of value, after a '-' when it is negative: what std::to_wstring writes, without
+// the C library's formatted printing (which would add its whole wide-character copy to the installer).
+std::wstring DecimalText(long long value);
+
 // S without its last N characters; empty when N is S's length or more.
 std::wstring DeleteRightChars(std::wstring_view s, std::size_t n);
 

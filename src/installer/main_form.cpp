@@ -287,6 +287,6 @@ void TFrmCommInst::setProgress(int value) {
   pbProgressChange();
 }
 
-void TFrmCommInst::pbProgressChange() { view_.SetText(Ctl::lblPercentNum, std::to_wstring(FProgress) + L"%"); }
+void TFrmCommInst::pbProgressChange() { view_.SetText(Ctl::lblPercentNum, common::DecimalText(FProgress) + L"%"); }
 
 }  // namespace installer

@@ -160,7 +160,7 @@ void TAPI::ReportInstall() {
 void TAPI::ReportInstallFail(const std::wstring& reason, int errCode) {
   std::wstring unused;
   HttpGet(transport_, Endpoint(L"/api/report/install_fail"),
-          IdentityParams(FCurrVer) + L'&' + Param(L"reason", reason) + L"&err=" + std::to_wstring(errCode) +
+          IdentityParams(FCurrVer) + L'&' + Param(L"reason", reason) + L"&err=" + common::DecimalText(errCode) +
               L"&proc=&" + Param(L"kid", FKeywordID),
           unused, false);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "common/strings.h"
 #include "net/http_fake.h"
 #include "net/http_transport.h"
 
@@ -90,8 +91,8 @@ class FakeStream : public HttpStream {
     const bool validatorHolds = !a_.honourIfRange || options.ifRange.empty() || options.ifRange == Header(L"ETag");
     if (from > 0 && from < size && a_.honourRange && validatorHolds && a_.status == 200) {
       a_.status = 206;
-      a_.headers.emplace_back(L"Content-Range", L"bytes " + std::to_wstring(from) + L"-" + std::to_wstring(size - 1) +
-                                                     L"/" + std::to_wstring(size));
+      a_.headers.emplace_back(L"Content-Range", L"bytes " + common::DecimalText(from) + L"-" + common::DecimalText(size - 1) +
+                                                     L"/" + common::DecimalText(size));
       a_.body.erase(0, static_cast<std::size_t>(from));
       if (a_.breakAfter >= 0) a_.breakAfter = std::max<std::int64_t>(0, a_.breakAfter - from);
     }

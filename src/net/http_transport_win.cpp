@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "common/strings.h"
 #include "net/http_transport.h"
 #include "net/winhttp_setup.h"
 #include "system/win_handle.h"
@@ -202,7 +203,7 @@ std::unique_ptr<HttpStream> WinHttpTransport::OpenGet(const std::wstring& url, c
   std::wstring headers;
   if (options.acceptJson) headers += L"Accept: application/json\r\n";
   if (options.rangeFrom > 0) {
-    headers += L"Range: bytes=" + std::to_wstring(options.rangeFrom) + L"-\r\n";
+    headers += L"Range: bytes=" + common::DecimalText(options.rangeFrom) + L"-\r\n";
     if (!options.ifRange.empty()) headers += L"If-Range: " + options.ifRange + L"\r\n";
   }
   if (!WinHttpSendRequest(request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),

@@ -246,11 +246,11 @@ std::wstring WriteSelfDeleteScript(std::wstring_view target) {
   // between its writing and its start with our token.
   std::wstring folder;
   for (int attempt = 0; attempt < 100 && folder.empty(); ++attempt) {
-    const std::wstring candidate = GetTempDir() + L"unin" + std::to_wstring(Random()() % 100000000);
+    const std::wstring candidate = GetTempDir() + L"unin" + common::DecimalText(Random()() % 100000000);
     if (platform::CreatePrivateFolder(candidate)) folder = candidate;
   }
   if (folder.empty()) common::RaiseError(L"Cannot create a folder for the self-delete script");
-  const std::wstring script = folder + L"\\" + std::to_wstring(Random()() % 5000) + L".bat";
+  const std::wstring script = folder + L"\\" + common::DecimalText(Random()() % 5000) + L".bat";
   const std::wstring quoted = Quoted(name);
   // About one second between attempts, at most 60 of them. Then the script leaves the product
   // folder for the temporary one and has a detached cmd remove its own folder (and itself) once it

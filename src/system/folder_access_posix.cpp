@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "common/strings.h"
 #include "common/text.h"
 #include "system/files_platform.h"
 #include "system/folder_access.h"
@@ -29,7 +30,7 @@ std::optional<FolderAccess> ReadFolderAccess(const std::wstring& folder) {
   struct stat info {};
   if (::lstat(platform::NativePath(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
   FolderAccess access;
-  access.owner = info.st_uid == 0 ? kSystem : L"S-1-5-21-0-0-0-" + std::to_wstring(info.st_uid);
+  access.owner = info.st_uid == 0 ? kSystem : L"S-1-5-21-0-0-0-" + common::DecimalText(info.st_uid);
   access.entries.push_back({access.owner, true, false, kFullControl});
   std::uint32_t others = (info.st_mode & (S_IROTH | S_IXOTH)) != 0 ? kReadAndExecute : 0;
   if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) others |= kAddEntries | ((info.st_mode & S_ISVTX) != 0 ? 0 : kDeleteChild);

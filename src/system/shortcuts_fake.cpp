@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "common/strings.h"
 #include "system/files.h"
 #include "system/files_platform.h"
 
@@ -20,7 +21,7 @@ struct Shell {
 Shell& TheShell() {
   static Shell shell;
   if (shell.desktop.empty()) {
-    const std::wstring root = GetTempDir() + L"fake-shell-" + std::to_wstring(::getpid());
+    const std::wstring root = GetTempDir() + L"fake-shell-" + common::DecimalText(::getpid());
     shell.desktop = root + L"/Desktop";
     shell.programs = root + L"/Programs";
   }

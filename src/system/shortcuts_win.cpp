@@ -30,7 +30,7 @@ bool SaveShellLink(const ShellLinkProperties& link, std::wstring_view linkPath) 
   const HRESULT created =
       CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shellLink.Receive());
   if (FAILED(created)) {
-    common::RaiseError(L"Cannot create the shell link object (error " + std::to_wstring(created) + L")");
+    common::RaiseError(L"Cannot create the shell link object (error " + common::DecimalText(created) + L")");
   }
   shellLink->SetPath(link.target.c_str());
   if (link.arguments) shellLink->SetArguments(link.arguments->c_str());

@@ -1,5 +1,6 @@
 #include "system/uninstall_registration.h"
 
+#include "common/strings.h"
 #include "system/message_box.h"
 #include "system/registry_strings.h"
 #include "system/registry_values.h"
@@ -36,7 +37,7 @@ long CreateRegKeyInView(int view, RegRoot root, std::wstring_view subKey, std::u
 }
 
 void ShowErrorCode(long code) {
-  ShowMessageBox(ApplicationWindow(), std::to_wstring(code), ApplicationTitle(), mb::kIconInformation | mb::kOk);
+  ShowMessageBox(ApplicationWindow(), common::DecimalText(code), ApplicationTitle(), mb::kIconInformation | mb::kOk);
 }
 
 void WriteUninstallInfo(std::wstring_view softId, std::wstring_view displayName, std::wstring_view exePath,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/strings.h"
 #include "zip/zip_files.h"
 
 namespace zip {
@@ -94,7 +95,7 @@ ZipOutputFile::~ZipOutputFile() {
 
 bool ZipOutputFile::Create() {
   for (int i = 0; i < kTemporaryNameTries; ++i) {
-    const std::wstring name = impl_->target + L".~" + std::to_wstring(i) + L".part";
+    const std::wstring name = impl_->target + L".~" + common::DecimalText(i) + L".part";
     // A name taken is first the leftover of an extraction that was killed half-way: it goes
     // (unless something still holds it open), so that a run started again leaves none behind.
     for (int attempt = 0; attempt < 2; ++attempt) {

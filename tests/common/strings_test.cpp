@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace common;
+
+// Against the standard library's own text, at every length's edges and the type's limits.
+TEST(DecimalText, WritesWhatToWstringWrites) {
+  const long long values[] = {0, 1, -1, 9, 10, -9, -10, 99, 100, 12345, -67890, 999999999, 1000000000,
+                              INT_MAX, INT_MIN, 4294967295LL, 4294967296LL, LLONG_MAX, LLONG_MIN, LLONG_MIN + 1};
+  for (long long v : values) EXPECT_EQ(DecimalText(v), std::to_wstring(v)) << v;
+}
 
 TEST(DeleteRightChars, CutsFromTheRight) {
   EXPECT_EQ(DeleteRightChars(L"setup.exe", 4), L"setup");
