@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/json.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "installer/file_digest.h"
@@ -18,7 +19,7 @@ using nlohmann::json;
 // A malformed text gives a value that is not an object.
 json ParseDocument(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  return json::parse(common::ValidUtf8(bytes), nullptr, /*allow_exceptions=*/false);
+  return common::ParseJson(common::ValidUtf8(bytes), common::JsonTrailing::kRefused).value_or(json());
 }
 
 // Anything that is not a JSON object reads as an empty one.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/crypto.h"
+#include "common/json.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/guid.h"
@@ -105,13 +106,11 @@ std::wstring TAPI::getGlobalGUID(std::wstring_view softId) {
 
 bool TAPI::getJsonObject(const std::wstring& strData, nlohmann::json& jsData, int& retCode) {
   if (strData.empty()) return false;
-  const std::string text = common::WideToUtf8(strData);
-  nlohmann::json document;
-  nlohmann::detail::json_sax_dom_parser<nlohmann::json> builder(document, false);
-  // Not strict: whatever follows the first complete value is left unread.
-  if (!nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, false) ||
-      builder.is_errored())
-    return false;
+  // Whatever follows the first complete value is left unread.
+  const std::optional<nlohmann::json> parsed =
+      common::ParseJson(common::WideToUtf8(strData), common::JsonTrailing::kIgnored);
+  if (!parsed) return false;
+  const nlohmann::json& document = *parsed;
   const bool isObject = document.is_object();
   jsData = isObject && document.contains("data") ? document["data"] : nlohmann::json();
   retCode = isObject && document.contains("code") ? CodeOf(document["code"]) : 0;
