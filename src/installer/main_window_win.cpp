@@ -125,7 +125,11 @@ void TMainWindow::SetVisible(Ctl control, bool visible) { Control(control).SetVi
 void TMainWindow::SetEnabled(Ctl control, bool enabled) { Control(control).SetEnabled(enabled); }
 
 void TMainWindow::SetPosition(Ctl bar, int value) {
-  if (auto* progress = dynamic_cast<ui::TProgressBar*>(&Control(bar))) progress->SetPosition(value);
+  switch (bar) {
+    case Ctl::pbProgress: form_.pbProgress->SetPosition(value); break;
+    case Ctl::pbUninstall: form_.pbUninstall->SetPosition(value); break;
+    default: break;
+  }
 }
 
 void TMainWindow::ShowMessageDialog(const std::wstring& text) { ui::ShowMessageDialog(text); }

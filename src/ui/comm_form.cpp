@@ -43,7 +43,7 @@ void TCommLangForm::SetbMouseDownToMoveClient(bool value) {
   dragTargets_.clear();
   OnMouseDown = handler;
   for (const auto& component : Components()) {
-    auto* c = dynamic_cast<TControl*>(component.get());
+    auto* c = component->AsControl();
     if (!c) continue;
     const std::wstring& cls = c->ClassName();
     const bool take = (cls == L"TImage" && !c->OnClick) || (cls == L"TPanel" && !c->OnMouseDown) ||

@@ -96,7 +96,7 @@ void TControl::SetCaption(const std::wstring& caption) {
 
 TForm* TControl::Form() const {
   if (Owner()) return Owner();
-  return dynamic_cast<TForm*>(const_cast<TControl*>(this));
+  return const_cast<TControl*>(this)->AsForm();
 }
 
 void TControl::Invalidate() {
@@ -157,7 +157,7 @@ TForm::~TForm() = default;
 
 void TForm::Adopt(std::unique_ptr<TComponent> component, TControl* parent) {
   component->owner_ = this;
-  if (auto* control = dynamic_cast<TControl*>(component.get())) {
+  if (auto* control = component->AsControl()) {
     TControl* p = parent ? parent : this;
     control->parent_ = p;
     p->children_.push_back(control);

@@ -15,6 +15,7 @@
 namespace ui {
 
 class TControl;
+class TEdit;
 class TForm;
 class TTimer;
 
@@ -61,6 +62,14 @@ class TComponent {
   virtual void SetColumnCaption(int, const std::wstring&) {}
   virtual void SetPanelText(int, const std::wstring&) {}
   virtual void SetItems(const std::vector<std::wstring>&) {}
+
+  // The component as a control, a form, an edit box or a timer; null when it is not one. The
+  // widget set tells its kinds apart itself: the program is built without run-time type
+  // information, whose names and records would take a few percent of the installer.
+  virtual TControl* AsControl() { return nullptr; }
+  virtual TForm* AsForm() { return nullptr; }
+  virtual TEdit* AsEdit() { return nullptr; }
+  virtual TTimer* AsTimer() { return nullptr; }
 
  private:
   friend class TForm;
@@ -117,6 +126,7 @@ class TControl : public TComponent {
   TForm* Form() const;
 
   bool SetStringProperty(std::wstring_view property, const std::wstring& value) override;
+  TControl* AsControl() override { return this; }
 
   // Called by the form. Coordinates are relative to the control.
   virtual void MouseEnter();
@@ -160,6 +170,7 @@ class TTimer : public TComponent {
   void Fire() {
     if (enabled_ && OnTimer) OnTimer(*this);
   }
+  TTimer* AsTimer() override { return this; }
 
  private:
   unsigned interval_ = 1000;
@@ -171,6 +182,7 @@ class TForm : public TControl {
  public:
   explicit TForm(std::wstring className, std::wstring name = L"");
   ~TForm() override;
+  TForm* AsForm() override { return this; }
 
   // Creates a component owned by this form; controls go on top of parent's children.
   template <class T, class... Args>

@@ -120,6 +120,7 @@ class IEditPeer {
 class TEdit : public TControl {
  public:
   explicit TEdit(std::wstring name) : TControl(L"TEdit", std::move(name)) {}
+  TEdit* AsEdit() override { return this; }
   TFont Font;
   int TabOrder = 0;
   std::wstring Text() const { return peer_ ? peer_->GetText() : text_; }

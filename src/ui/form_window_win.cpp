@@ -148,8 +148,8 @@ bool TFormWindow::Create(HWND owner, bool appWindow) {
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
   form_.SetPeer(this);
   for (const auto& component : form_.Components()) {
-    if (auto* edit = dynamic_cast<TEdit*>(component.get())) edits_.push_back(std::make_unique<EditWindow>(*edit, hwnd_));
-    if (auto* timer = dynamic_cast<TTimer*>(component.get())) {
+    if (auto* edit = component->AsEdit()) edits_.push_back(std::make_unique<EditWindow>(*edit, hwnd_));
+    if (auto* timer = component->AsTimer()) {
       timers_.push_back(timer);
       TimerChanged(*timer);
     }

@@ -162,7 +162,7 @@ void TTransLang::ApplyLangLines(TForm& form, const std::vector<std::wstring>& li
       for (std::size_t i = 0; i < items.size(); ++i) component->SetPanelText(static_cast<int>(i), items[i]);
     }
     if (tag == L"Comb" && (cls == L"TComboBox" || cls == L"TRzComboBox")) component->SetItems(ListItems(value));
-    if (auto* control = dynamic_cast<TControl*>(component)) {
+    if (auto* control = component->AsControl()) {
       if (property == L"Width") control->SetWidth(control->Width() + ToInteger(value));
       if (property == L"Left") control->SetLeft(control->Left() + ToInteger(value));
     }
