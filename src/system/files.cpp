@@ -4,9 +4,9 @@
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <random>
 #include <vector>
 
+#include "common/crypto.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "system/files_platform.h"
@@ -105,10 +105,12 @@ bool StartsWith(const std::vector<std::wstring>& path, const std::vector<std::ws
   return folder.size() <= path.size() && std::equal(folder.begin(), folder.end(), path.begin());
 }
 
-std::minstd_rand& Random() {
-  static std::minstd_rand generator(static_cast<std::uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^ std::random_device{}()));
-  return generator;
+// A number below limit from the system's cryptographic generator, mixed with the clock so that
+// names still vary should the generator fail.
+unsigned RandomBelow(unsigned limit) {
+  auto value = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (std::uint8_t byte : crypto::RandomBytes(4)) value = (value << 8 | value >> 24) ^ byte;
+  return value % limit;
 }
 
 std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) + L"\""; }
@@ -246,11 +248,11 @@ std::wstring WriteSelfDeleteScript(std::wstring_view target) {
   // between its writing and its start with our token.
   std::wstring folder;
   for (int attempt = 0; attempt < 100 && folder.empty(); ++attempt) {
-    const std::wstring candidate = GetTempDir() + L"unin" + common::DecimalText(Random()() % 100000000);
+    const std::wstring candidate = GetTempDir() + L"unin" + common::DecimalText(RandomBelow(100000000));
     if (platform::CreatePrivateFolder(candidate)) folder = candidate;
   }
   if (folder.empty()) common::RaiseError(L"Cannot create a folder for the self-delete script");
-  const std::wstring script = folder + L"\\" + common::DecimalText(Random()() % 5000) + L".bat";
+  const std::wstring script = folder + L"\\" + common::DecimalText(RandomBelow(5000)) + L".bat";
   const std::wstring quoted = Quoted(name);
   // About one second between attempts, at most 60 of them. Then the script leaves the product
   // folder for the temporary one and has a detached cmd remove its own folder (and itself) once it
