@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define ZIP_CRC_FOLDING 1
 #endif
@@ -62,8 +63,13 @@ __attribute__((target("pclmul,sse4.1"))) std::uint32_t FoldBlocks(std::uint32_t 
   return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, t), 1));
 }
 
+// Asked of the processor itself: the compiler's own feature test links its whole processor
+// model table into the installer.
 bool CanFold() {
-  static const bool can = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  static const bool can = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) && (ecx & bit_SSE4_1);
+  }();
   return can;
 }
 
