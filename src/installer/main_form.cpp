@@ -1,77 +1,55 @@
-// Start-up, close and destroy of the main window, and the controller: page flow, close button,
-// custom-install toggle and percent label.
+// The main window's handlers: start-up, close and destroy, the page flow around both sequences,
+// the close button, the custom-install toggle, and the one path of a handler's errors.
 #include "installer/main_form.h"
 
 #include <utility>
 
-#include "common/strings.h"
 #include "installer/config_file.h"
-#include "installer/install_folder.h"
-#include "installer/install_rules.h"
 #include "installer/reg_soft_info.h"
-#include "installer/run_mode.h"
 #include "net/api.h"
-#include "system/files.h"
-#include "system/folder_access.h"
 #include "system/gui_thread.h"
-#include "system/processes.h"
-#include "system/resources.h"
 #include "system/single_instance.h"
-#include "system/uninstall_registration.h"
 
 namespace installer {
 
 namespace {
 
-constexpr wchar_t kFileType[] = L"file";
-constexpr wchar_t kRunningHere[] = L"此软件的安装或卸载正在进行，请等它完成。";
-constexpr wchar_t kRunningInOtherSession[] = L"此软件正在另一位用户的会话中安装或卸载，请稍后再试。";
+// Restores the close button and btnInstall however the install operation ends.
+class InstallButtonsLock {
+ public:
+  explicit InstallButtonsLock(MainView& view) : view_(view) {
+    view_.SetVisible(Ctl::imgbtnClose, false);
+    view_.SetEnabled(Ctl::imgbtnClose, false);
+    view_.SetEnabled(Ctl::btnInstall, false);
+  }
+  ~InstallButtonsLock() {
+    view_.SetEnabled(Ctl::imgbtnClose, true);
+    view_.SetEnabled(Ctl::btnInstall, true);
+    view_.SetVisible(Ctl::imgbtnClose, true);
+  }
+  InstallButtonsLock(const InstallButtonsLock&) = delete;
+  InstallButtonsLock& operator=(const InstallButtonsLock&) = delete;
 
-struct SkinResource {
-  const wchar_t* name;
-  SkinSlot slot;
+ private:
+  MainView& view_;
 };
-constexpr SkinResource kSkins[] = {
-    {L"bgpic", SkinSlot::imgMain},
-    {L"logo", SkinSlot::imgLogo},
-    {L"minilogo", SkinSlot::imgMiniLogo},
-    {L"btninst01", SkinSlot::ButtonsBitmap},
-    {L"btninst02", SkinSlot::ButtonsBitmapOver},
-    {L"btninst03", SkinSlot::ButtonsBitmapDown},
+
+// Re-enables the close button however the uninstall operation ends.
+class UninstallCloseLock {
+ public:
+  explicit UninstallCloseLock(MainView& view) : view_(view) { view_.SetEnabled(Ctl::imgbtnClose, false); }
+  ~UninstallCloseLock() { view_.SetEnabled(Ctl::imgbtnClose, true); }
+  UninstallCloseLock(const UninstallCloseLock&) = delete;
+  UninstallCloseLock& operator=(const UninstallCloseLock&) = delete;
+
+ private:
+  MainView& view_;
 };
 
 }  // namespace
 
-TProcessContext TProcessContext::Current(std::vector<std::wstring> arguments,
-                                         std::shared_ptr<net::HttpTransport> http) {
-  TEmbeddedFiles resources{
-      [](const std::wstring& name) { return sys::ResourceExists(name, kFileType); },
-      [](const std::wstring& name) {
-        const std::vector<std::uint8_t> bytes = sys::LoadResourceBytes(name, kFileType);
-        return std::string(bytes.begin(), bytes.end());
-      },
-      [](const std::wstring& name, const std::wstring& destination) {
-        // A destination that cannot be replaced (a folder of that name, a file held open) must
-        // not leave an old file there to be installed instead.
-        try {
-          return sys::ExtractResourceToFile(name, kFileType, destination);
-        } catch (const common::EGeneralError&) {
-          return false;
-        }
-      }};
-  return {sys::GetExeDir(), sys::GetExeFileName(), std::move(arguments), std::move(resources),
-          [](const std::wstring& drive, std::int64_t& freeMB) {
-            std::int32_t mb = 0;
-            const bool known = sys::GetDiskFreeMB(drive, mb);
-            freeMB = mb;
-            return known;
-          },
-          std::move(http)};
-}
-
 TFrmCommInst::TFrmCommInst(MainView& view, TProcessContext context)
-    : view_(view),
-      context_(std::move(context)),
+    : state_(view, std::move(context)),
       previousErrorSink_(sys::SetHandlerErrorSink([this](const std::wstring& message) { handlerFailed(message); })) {}
 
 TFrmCommInst::~TFrmCommInst() {
@@ -94,199 +72,82 @@ bool TFrmCommInst::guarded(const std::function<void()>& handler) {
 // The outcome is an unexpected error unless one was decided already; the user is told in the
 // standard message box.
 void TFrmCommInst::handlerFailed(const std::wstring& message) {
-  if (FExitCode == ExitCode::kCancelled) FExitCode = ExitCode::kUnexpectedError;
-  view_.ShowMessageBox(message);
-}
-
-void TFrmCommInst::quit(ExitCode code) {
-  FExitCode = code;
-  quitPosted_ = true;
-  view_.PostQuit();
+  if (state_.FExitCode == ExitCode::kCancelled) state_.FExitCode = ExitCode::kUnexpectedError;
+  state_.view.ShowMessageBox(message);
 }
 
 void TFrmCommInst::FormCreate() {
   // A window that start-up could not prepare is never shown.
-  if (!guarded([this] { startUp(); })) {
-    view_.HideAtStart();
-    quit(ExitCode::kUnexpectedError);
+  if (!guarded([this] { startUp_.run(); })) {
+    state_.view.HideAtStart();
+    state_.quit(ExitCode::kUnexpectedError);
   }
 }
 
-void TFrmCommInst::startUp() {
-  view_.SetTitle(L"Install");
-  FImgDown = false;
-  view_.SetFolderRowOpen(false);
-  FbAutoInst = false;
-  FInstallStatus = kInstallNothingDone;
-
-  const std::wstring firstArgument = context_.arguments.empty() ? std::wstring() : context_.arguments.front();
-  FbAutoInst = IsHiddenAutoInstallArgument(firstArgument);
-
-  for (const SkinResource& skin : kSkins) {
-    if (context_.resources.exists(skin.name)) view_.ApplySkin(skin.slot, skin.name);
-  }
-
-  std::string configBytes;
-  if (context_.resources.exists(L"configfile")) configBytes = context_.resources.bytes(L"configfile");
-
-  FbInstallMode = IsInstallModeName(context_.exeFileName);
-  // The unattended run installs; an uninstaller started so would only wait unseen for ever.
-  if (!FbInstallMode) FbAutoInst = false;
-  if (FbAutoInst) view_.HideAtStart();
-
-  FConfigFile = std::make_unique<TConfigFile>(
-      configBytes, FbInstallMode, TConfigContext{context_.exeFileName, sys::GetAppDataDir, sys::GetLocalAppDataDir});
-  TConfigFile& config = *FConfigFile;
-  // A document that is not a JSON object counts as an empty configuration: nothing could be
-  // installed from it.
-  if (!config.isUsable()) {
-    FConfigFile.reset();
-    view_.ShowMessageDialog(L"config data is empty");
-    quit(ExitCode::kConfigEmpty);
-    return;
-  }
-  // Before anything is written, created, ended or reported.
-  if (!claimProduct(config.SoftId)) {
-    FConfigFile.reset();
-    return;
-  }
-  config.syncSourceWithRegistry();
-
-  settings_ = std::make_unique<TRegSoftInfo>(sys::RegRoot::CurrentUser, L"SOFTWARE\\" + config.SoftId);
-  api_ = std::make_unique<net::TAPI>(context_.http, config.FromSource, config.SoftId, config.Version,
-                                     config.FromKeywordID, net::TAPI::getGlobalGUID(config.SoftId));
-
-  if (FbInstallMode) {
-    if (!config.XPSupported && !sys::IsVistaOrLater()) {
-      view_.ShowMessageDialog(L"当前版本只支持Win7及以上的版本, XP系统无法兼容!");
-      view_.HideAtStart();
-      quit(ExitCode::kWindowsTooOld);
-      return;
-    }
-    const std::wstring installed = sys::GetInstalledExePath(config.SoftId);
-    if (!installed.empty() &&
-        view_.ShowCheckIfInstalled(L"检测到计算机中已存在此软件，是否为您更新到最新版本？") == kOpenInstalledResult) {
-      sys::RunProgram(installed, sys::kSwShowNormal, sys::ProgramFolder(installed));
-      view_.HideAtStart();
-      quit(ExitCode::kOpenedInstalled);
-      return;
-    }
-    if (config.isValidSourceFound()) view_.SetAutoInstallTimer(true);
-    if (IsShownAutoInstallArgument(firstArgument)) view_.SetAutoInstallTimer(true);
-
-    view_.ShowPage(Page::tbInstall);
-    // A product whose program runs as SYSTEM goes where only administrators may change anything.
-    const std::wstring defaultDir =
-        (RunsAsSystem(config) ? sys::GetProgramFilesDir() : sys::GetLocalAppDataDir()) + L"\\" + config.ProgramDirName;
-    view_.SetText(Ctl::edtPath, defaultDir);
-    sys::ForceDirectories(defaultDir);
-    api_->ReportPreInstall();
-  } else {
-    // A copy of the uninstaller elsewhere must not touch that folder nor the install it names.
-    if (!IsOwnInstallDir(ownFolder(), config.SoftId)) {
-      view_.HideAtStart();
-      view_.ShowMessageDialog(L"此文件夹中没有安装本软件，无需卸载。");
-      quit(ExitCode::kNothingInstalledHere);
-      return;
-    }
-    view_.ShowPage(Page::tbUninstall);
-  }
-
-  sys::KillProcessByName(config.MainProg);
-
-  view_.SetTitle(config.Title);
-  // A name carried by the executable's name stands in for the product's name, on the shortcuts too.
-  const std::wstring name = getNameFromExe();
-  if (!name.empty()) config.ShortcutName = name;
-  view_.HideTabs();
-  view_.ShowProductTexts({config.Title, config.Version, config.Description, config.BigTitle, name});
-
-  if (FbAutoInst) view_.SetAutoInstallTimer(true);
-}
-
-// One run per product: a later one shows the user the run that is under way and ends.
-bool TFrmCommInst::claimProduct(const std::wstring& softId) {
-  instance_ = std::make_unique<sys::ProductInstance>(softId);
-  switch (instance_->Claim()) {
-    case sys::InstanceClaim::kClaimed:
-      return true;
-    case sys::InstanceClaim::kRunningHere:
-      // A run without a window (unattended) cannot be shown; it is named instead.
-      if (!sys::BringRunningInstanceToFront(softId)) view_.ShowMessageDialog(kRunningHere);
-      break;
-    case sys::InstanceClaim::kRunningElsewhere:
-      view_.ShowMessageDialog(kRunningInOtherSession);
-      break;
-  }
-  instance_.reset();
-  view_.HideAtStart();
-  quit(ExitCode::kAlreadyRunning);
-  return false;
-}
-
-void TFrmCommInst::FormShow() { view_.BringToFront(); }
+void TFrmCommInst::FormShow() { state_.view.BringToFront(); }
 
 void TFrmCommInst::FormClose() {
   // The window is going: nothing may start an install in it any more.
-  view_.SetAutoInstallTimer(false);
-  if (FbInstallMode && api_) sys::RunBesideGuiThread([this] { api_->ReportInstallEnd(); });
+  state_.view.SetAutoInstallTimer(false);
+  if (state_.FbInstallMode && state_.api) sys::RunBesideGuiThread([this] { state_.api->ReportInstallEnd(); });
 }
 
 void TFrmCommInst::FormDestroy() {
-  settings_.reset();
-  api_.reset();
-  FConfigFile.reset();
+  state_.settings.reset();
+  state_.api.reset();
+  state_.FConfigFile.reset();
   // Last: nothing of this run overlaps a later one.
-  instance_.reset();
+  state_.instance.reset();
 }
 
-TFrmCommInst::OperationScope::OperationScope(TFrmCommInst& form, const std::wstring& reason) : form_(form) {
-  form_.FOperationRunning = true;
-  form_.view_.BlockSessionEnd(reason);
+TFrmCommInst::OperationScope::OperationScope(TFormState& state, const std::wstring& reason) : state_(state) {
+  state_.FOperationRunning = true;
+  state_.view.BlockSessionEnd(reason);
 }
 
 TFrmCommInst::OperationScope::~OperationScope() {
-  form_.view_.AllowSessionEnd();
-  form_.FOperationRunning = false;
+  state_.view.AllowSessionEnd();
+  state_.FOperationRunning = false;
 }
 
-std::wstring TFrmCommInst::getNameFromExe() const {
-  return FConfigFile ? installer::getNameFromExe(*FConfigFile) : std::wstring();
+void TFrmCommInst::btnInstallClick() {
+  // The auto-install timer may fire while the window processes messages during an install the
+  // user started; there is only ever one install.
+  if (state_.FOperationRunning) return;
+  InstallButtonsLock lock(state_.view);
+  OperationScope operation(state_, L"正在安装…");
+  guarded([this] { install_.install(); });
 }
 
-std::wstring TFrmCommInst::getMainProgPath() const {
-  return FTargetDir + FConfigFile->MainProgPath + FConfigFile->MainProg;
+void TFrmCommInst::tmrAutoInstTimer() {
+  state_.view.SetAutoInstallTimer(false);
+  state_.unattended = true;
+  btnInstallClick();
+  state_.view.CloseWindow();
 }
 
-TRegistrationContext TFrmCommInst::registrationContext(TMessagePacer& pace) const {
-  return {*FConfigFile, FTargetDir, getMainProgPath(), context_.exeDir, context_.exeDir + context_.exeFileName,
-          view_, pace};
+void TFrmCommInst::btnUninstallClick() {
+  if (state_.FOperationRunning) return;
+  UninstallCloseLock lock(state_.view);
+  OperationScope operation(state_, L"正在卸载…");
+  guarded([this] { uninstall_.uninstall(); });
 }
 
 void TFrmCommInst::toggleCustomInstall() {
-  FImgDown = !FImgDown;
-  view_.SetFolderRowOpen(FImgDown);
+  state_.FImgDown = !state_.FImgDown;
+  state_.view.SetFolderRowOpen(state_.FImgDown);
 }
 
 void TFrmCommInst::imgbtnCloseClick() {
   guarded([this] {
-    if (!FbInstallMode) {
-      view_.CloseWindow();
-    } else if (FInstallStatus == kInstalled) {
+    if (!state_.FbInstallMode) {
+      state_.view.CloseWindow();
+    } else if (state_.FInstallStatus == kInstalled) {
       btnInstallExitClick();
-    } else if (view_.ShowConfirmDialog(L"您确定要退出安装程序吗?", false)) {
-      view_.CloseWindow();
+    } else if (state_.view.ShowConfirmDialog(L"您确定要退出安装程序吗?", false)) {
+      state_.view.CloseWindow();
     }
   });
 }
-
-void TFrmCommInst::setProgress(int value) {
-  if (value == FProgress) return;
-  FProgress = value;
-  view_.SetPosition(Ctl::pbProgress, value);
-  pbProgressChange();
-}
-
-void TFrmCommInst::pbProgressChange() { view_.SetText(Ctl::lblPercentNum, common::DecimalText(FProgress) + L"%"); }
 
 }  // namespace installer
