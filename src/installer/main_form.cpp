@@ -110,13 +110,17 @@ TFrmCommInst::OperationScope::~OperationScope() {
   state_.FOperationRunning = false;
 }
 
+void TFrmCommInst::runOperation(const std::wstring& reason, const std::function<void()>& sequence) {
+  OperationScope operation(state_, reason);
+  guarded(sequence);
+}
+
 void TFrmCommInst::btnInstallClick() {
   // The auto-install timer may fire while the window processes messages during an install the
   // user started; there is only ever one install.
   if (state_.FOperationRunning) return;
   InstallButtonsLock lock(state_.view);
-  OperationScope operation(state_, L"正在安装…");
-  guarded([this] { install_.install(); });
+  runOperation(L"正在安装…", [this] { install_.install(); });
 }
 
 void TFrmCommInst::tmrAutoInstTimer() {
@@ -129,8 +133,7 @@ void TFrmCommInst::tmrAutoInstTimer() {
 void TFrmCommInst::btnUninstallClick() {
   if (state_.FOperationRunning) return;
   UninstallCloseLock lock(state_.view);
-  OperationScope operation(state_, L"正在卸载…");
-  guarded([this] { uninstall_.uninstall(); });
+  runOperation(L"正在卸载…", [this] { uninstall_.uninstall(); });
 }
 
 void TFrmCommInst::toggleCustomInstall() {

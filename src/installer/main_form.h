@@ -87,6 +87,8 @@ class TFrmCommInst {
     TFormState& state_;
   };
 
+  // Runs an install or uninstall sequence as the operation under way, its errors guarded.
+  void runOperation(const std::wstring& reason, const std::function<void()>& sequence);
   bool guarded(const std::function<void()>& handler);  // false when the handler ended with an error
   void handlerFailed(const std::wstring& message);      // where every error of a handler ends
 
