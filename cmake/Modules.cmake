@@ -1,16 +1,20 @@
-# add_source_module(<target> [LIBS ...] [WIN_LIBS ...] [HOST_LIBS ...])
+# add_source_module(<target> [MATCHING <regex>] [EXCEPT <regex>] [LIBS ...] [WIN_LIBS ...] [HOST_LIBS ...])
 #
-# A static library of every source file in the calling folder, picked by its name:
+# A static library of every source file in the calling folder (only those whose names match
+# MATCHING, none whose names match EXCEPT), picked by its name:
 #   name.cpp        portable, in both builds
 #   name_win.cpp    Windows build only (the Win32 implementation)
 #   name_fake.cpp   host build only (the in-memory fake that host tests run against)
 #   name_posix.cpp  host build only (a portable stand-in that is not a fake)
 function(add_source_module target)
-  cmake_parse_arguments(M "" "" "LIBS;WIN_LIBS;HOST_LIBS" ${ARGN})
+  cmake_parse_arguments(M "" "MATCHING;EXCEPT" "LIBS;WIN_LIBS;HOST_LIBS" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   set(sources "")
   foreach(f IN LISTS all)
     get_filename_component(n "${f}" NAME_WE)
+    if((M_MATCHING AND NOT n MATCHES "${M_MATCHING}") OR (M_EXCEPT AND n MATCHES "${M_EXCEPT}"))
+      continue()
+    endif()
     if(n MATCHES "_win$")
       if(WIN32)
         list(APPEND sources "${f}")

@@ -6,9 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "net/download_file.h"
 #include "net/http_transport.h"
 #include "net/resume_rules.h"
+#include "system/file_io.h"
+#include "system/files.h"
 #include "system/gui_thread.h"
 
 namespace net {
@@ -44,7 +45,7 @@ BodyValidators ValidatorsOf(const HttpStream& stream) {
 // costs one of kResumeAttempts. A resume asks for the rest of the same body only (If-Range) and
 // is used only when its 206 continues that body exactly; anything else starts the file over, so
 // the file never mixes two versions of the package.
-int TDownThread::Transfer(DownloadFile& file) {
+int TDownThread::Transfer(sys::OutputFile& file) {
   constexpr std::size_t kBufferSize = 64 * 1024;
   std::vector<std::uint8_t> buffer(kBufferSize);
   std::int64_t received = 0;
@@ -106,7 +107,7 @@ int TDownThread::Transfer(DownloadFile& file) {
         tooLong = true;  // not the body the length announced
         break;
       }
-      if (!file.Write(buffer.data(), static_cast<std::size_t>(n))) return kDownloadFailed;
+      if (!file.Write(std::span(buffer.data(), static_cast<std::size_t>(n)))) return kDownloadFailed;
       received += n;
       if (received - notified >= step) Work(notified = received);
     }
@@ -127,12 +128,13 @@ int TDownThread::Transfer(DownloadFile& file) {
 void TDownThread::Execute() {
   FResponseCode = kDownloadFailed;
   {
-    DownloadFile file;
-    if (file.Create(FFileName)) {
+    // Others may read the file while it grows (not delete or rename it); a failed download's goes.
+    sys::OutputFile file;
+    if (file.Create(FFileName, sys::FileCreation::Replace, sys::FileSharing::ReadWrite) == sys::CreateResult::Created) {
       FResponseCode = kDownloadRunning;
       FResponseCode = Transfer(file);
       file.Close();
-      if (FResponseCode < 0) RemoveFile(FFileName);
+      if (FResponseCode < 0) sys::RemoveFile(FFileName);
     }
   }
   sys::RunOnGuiThread([this] {
@@ -148,7 +150,7 @@ void StartDownThread(std::shared_ptr<HttpTransport> transport, const std::wstrin
   thread->SetOnWork(std::move(onWork));
   thread->SetOnFinish(std::move(onFinish));
   thread->SetURL(url);
-  CreateFoldersFor(fileName);
+  sys::ForceDirectories(sys::ParentFolder(fileName));
   thread->SetFileName(fileName);
   thread->Resume();
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "system/file_io.h"
 #include "system/worker_thread.h"
 
 namespace net {
@@ -55,7 +56,7 @@ class TDownThread : public sys::WorkerThread {
 
  private:
   // Streams FURL into file; the final status, or kDownloadFailed.
-  int Transfer(class DownloadFile& file);
+  int Transfer(sys::OutputFile& file);
   void WorkBegin(std::int64_t total);
   void Work(std::int64_t count);
 

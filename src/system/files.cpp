@@ -129,7 +129,7 @@ std::wstring GetExeFileName() {
 
 bool DeleteFileForce(std::wstring_view path) {
   platform::ClearAttributes(path);
-  return platform::DeleteOneFile(path);
+  return RemoveFile(path);
 }
 
 bool IsProtectedFolder(std::wstring_view path) {
@@ -226,11 +226,11 @@ bool RemoveEntry(std::wstring_view path) {
 
 bool ReplaceWithNewFile(std::wstring_view path, const std::string& bytes) {
   RemoveEntry(path);
-  return platform::WriteNewFile(path, bytes);
+  return WriteNewFile(path, bytes);
 }
 
 std::optional<std::string> ReadSmallFile(std::wstring_view path, std::size_t maxBytes) {
-  return platform::ReadFileHead(path, maxBytes);
+  return ReadFileHead(path, maxBytes);
 }
 
 std::wstring WriteSelfDeleteScript(std::wstring_view target) {
@@ -272,7 +272,7 @@ std::wstring WriteSelfDeleteScript(std::wstring_view target) {
                             L"start \"\" /b \"" + SystemProgramPath(L"cmd.exe") + L"\" /d /c \"\"" +
                             SystemProgramPath(L"ping.exe") + L"\" -n 3 127.0.0.1 >nul & rd /s /q " + folderName +
                             L"\"\r\n";
-  if (!platform::WriteNewFile(script, common::WideToAnsi(text))) {
+  if (!WriteNewFile(script, common::WideToAnsi(text))) {
     common::RaiseError(L"Cannot write the self-delete script " + script);
   }
   return script;

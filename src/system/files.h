@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "system/file_io.h"
+
 namespace sys {
 
 // The temporary folder, with its trailing separator.
@@ -34,8 +36,6 @@ bool DirectoryExists(std::wstring_view path);
 bool IsLink(std::wstring_view path);
 // Whether path is a folder (no link) without any entries.
 bool IsEmptyFolder(std::wstring_view path);
-// Creates the folder and every missing parent; true when the folder exists afterwards.
-bool ForceDirectories(std::wstring_view path);
 // Removes an empty folder (RemoveDirectoryW).
 bool RemoveFolder(std::wstring_view path);
 

@@ -41,7 +41,6 @@ std::unique_ptr<HeldFolder> HoldFolder(std::wstring_view path);
 bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries);
 // SetFileAttributesW(path, 0x10): clears read-only, hidden and system; the result is not needed.
 void ClearAttributes(std::wstring_view path);
-bool DeleteOneFile(std::wstring_view path);
 // The running executable's full path.
 std::wstring ExecutablePath();
 // The absolute form of path (relative to the current directory), with short names made long.
@@ -60,14 +59,5 @@ bool IsLocalFixedPath(std::wstring_view path);
 
 // Creates a new folder that only Administrators and SYSTEM may change; false when it exists.
 bool CreatePrivateFolder(std::wstring_view path);
-// The first maxBytes bytes of the file at path; nothing when it cannot be read.
-std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes);
-// Creates a new file holding bytes; false when the file exists already or cannot be written.
-bool WriteNewFile(std::wstring_view path, const std::string& bytes);
-
-#ifndef _WIN32
-// The host's spelling of path: UTF-8, with "\" read as "/".
-std::string NativePath(std::wstring_view path);
-#endif
 
 }  // namespace sys::platform

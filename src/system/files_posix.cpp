@@ -16,6 +16,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "system/files.h"
+#include "system/file_io_posix.h"
 #include "system/files_platform.h"
 
 namespace sys {
@@ -78,13 +79,6 @@ bool IsLink(std::wstring_view path) {
   return ::lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-bool ForceDirectories(std::wstring_view path) {
-  if (path.empty()) return false;
-  std::error_code error;
-  std::filesystem::create_directories(platform::NativePath(path), error);
-  return DirectoryExists(path);
-}
-
 bool RemoveFolder(std::wstring_view path) {
   const std::string native = platform::NativePath(path);
   struct stat info{};
@@ -99,14 +93,6 @@ bool CopyFileTo(std::wstring_view source, std::wstring_view destination) {
 }
 
 namespace platform {
-
-std::string NativePath(std::wstring_view path) {
-  std::string native = common::WideToUtf8(path);
-  for (auto& c : native) {
-    if (c == '\\') c = '/';
-  }
-  return native;
-}
 
 std::wstring ExecutablePath() {
   std::error_code error;
@@ -212,12 +198,6 @@ void ClearAttributes(std::wstring_view path) {
   if (::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) ::chmod(native.c_str(), info.st_mode | S_IWUSR);
 }
 
-bool DeleteOneFile(std::wstring_view path) {
-  const std::string native = platform::NativePath(path);
-  struct stat info{};
-  return ::lstat(native.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::unlink(native.c_str()) == 0;
-}
-
 std::wstring FullPath(std::wstring_view path) {
   std::wstring full(path);
   for (auto& c : full) {
@@ -255,30 +235,7 @@ GuardedFolders ProtectedFolders() {
 
 bool IsLocalFixedPath(std::wstring_view path) { return path.starts_with(L'/'); }
 
-std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes) {
-  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes(maxBytes, '\0');
-  std::size_t done = 0;
-  while (done < maxBytes) {
-    const ssize_t got = ::read(fd, bytes.data() + done, maxBytes - done);
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  bytes.resize(done);
-  return bytes;
-}
-
 bool CreatePrivateFolder(std::wstring_view path) { return ::mkdir(platform::NativePath(path).c_str(), 0700) == 0; }
-
-bool WriteNewFile(std::wstring_view path, const std::string& bytes) {
-  const int fd = ::open(platform::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-  if (fd < 0) return false;
-  const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  return ::close(fd) == 0 && written;
-}
-
 }  // namespace platform
 
 }  // namespace sys

@@ -142,16 +142,6 @@ bool IsLink(std::wstring_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool ForceDirectories(std::wstring_view path) {
-  std::wstring folder(path);
-  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-  if (folder.empty()) return false;
-  if (DirectoryExists(folder)) return true;
-  const std::size_t slash = folder.find_last_of(L"\\/");
-  if (slash != std::wstring::npos && slash > 0) ForceDirectories(folder.substr(0, slash));
-  return CreateDirectoryW(folder.c_str(), nullptr) || DirectoryExists(folder);
-}
-
 bool RemoveFolder(std::wstring_view path) { return RemoveDirectoryW(std::wstring(path).c_str()) != FALSE; }
 
 bool CopyFileTo(std::wstring_view source, std::wstring_view destination) {
@@ -262,8 +252,6 @@ bool ListFolder(std::wstring_view folder, std::vector<FolderEntry>& entries) {
 
 void ClearAttributes(std::wstring_view path) { SetFileAttributesW(std::wstring(path).c_str(), 0x10); }
 
-bool DeleteOneFile(std::wstring_view path) { return DeleteFileW(std::wstring(path).c_str()) != FALSE; }
-
 std::wstring FullPath(std::wstring_view path) {
   const std::wstring given(path);
   std::wstring full(MAX_PATH, L'\0');
@@ -329,28 +317,7 @@ bool IsLocalFixedPath(std::wstring_view path) {
   return GetDriveTypeW(root) == DRIVE_FIXED;
 }
 
-std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes) {
-  const win::FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  std::string bytes(maxBytes, '\0');
-  DWORD got = 0;
-  if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(maxBytes), &got, nullptr)) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
-}
-
 bool CreatePrivateFolder(std::wstring_view path) { return static_cast<bool>(win::CreateHeldPrivateFolder(FullPath(path))); }
-
-bool WriteNewFile(std::wstring_view path, const std::string& bytes) {
-  const win::FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  DWORD written = 0;
-  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
 }  // namespace platform
 
 namespace win {
@@ -383,19 +350,6 @@ FileHandle CreateHeldPrivateFolder(const std::wstring& path) {
                    FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
   return status >= 0 ? FileHandle(folder) : FileHandle();
 }
-
-bool IsPlainFolder(HANDLE folder) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
-FileHandle HoldPlainFolder(const std::wstring& path) {
-  FileHandle folder(CreateFileW(path.c_str(), kFolderHoldAccess, kFolderHoldSharing, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  return folder && IsPlainFolder(folder.Get()) ? std::move(folder) : FileHandle();
-}
-
 }  // namespace win
 
 }  // namespace sys

@@ -4,6 +4,8 @@
 
 #include "common/strings.h"
 #include "common/text.h"
+#include "system/file_io.h"
+#include "system/files.h"
 #include "system/resources_platform.h"
 
 namespace sys {
@@ -50,9 +52,17 @@ std::wstring LoadResourceText(std::wstring_view name, std::wstring_view type) {
 }
 
 bool ExtractResourceToFile(std::wstring_view name, std::wstring_view type, std::wstring_view destination) {
-  platform::DeleteTarget(destination);
-  platform::WriteTarget(destination, RequireBytes(name, type));
-  return platform::TargetExists(destination);
+  RemoveFile(destination);
+  const std::span<const std::uint8_t> bytes = RequireBytes(name, type);
+  const std::wstring path(destination);
+  OutputFile file;
+  if (file.Create(path, FileCreation::Replace) != CreateResult::Created) {
+    common::RaiseError(L"Cannot create file \"" + path + L"\"");
+  }
+  const bool written = file.Write(bytes);
+  // Closed here, as its result tells whether the last bytes reached the disk.
+  if (!file.Close() || !written) common::RaiseError(L"Cannot write file \"" + path + L"\"");
+  return FileExists(path);
 }
 
 }  // namespace sys

@@ -12,13 +12,6 @@ namespace sys {
 namespace {
 
 constexpr int kNameAttempts = 16;
-// The system's own separator: the package's path also reaches code that does not read "\" as "/"
-// on the host.
-#ifdef _WIN32
-constexpr wchar_t kSeparator = L'\\';
-#else
-constexpr wchar_t kSeparator = L'/';
-#endif
 
 // 16 hexadecimal digits from the system's random generator; empty when it fails.
 std::wstring RandomName() { return common::ToHex(crypto::RandomBytes(8)); }
@@ -57,10 +50,10 @@ void RunFolder::DeleteFiles(const std::wstring& path) {
   platform::ListFolder(path, entries);
   for (const auto& entry : entries) {
     if (entry.name == L"." || entry.name == L"..") continue;
-    const std::wstring child = path + kSeparator + entry.name;
+    const std::wstring child = JoinPath(path, entry.name);
     if (entry.isLink) {
       // The link itself goes; nothing is done to what it points at.
-      if (!platform::DeleteOneFile(child)) RemoveFolder(child);
+      if (!RemoveFile(child)) RemoveFolder(child);
     } else if (!entry.isFolder) {
       DeleteFileForce(child);
     }
@@ -68,7 +61,12 @@ void RunFolder::DeleteFiles(const std::wstring& path) {
 }
 
 std::wstring RunFolder::NewFilePath(std::wstring_view extension) const {
-  return path_ + kSeparator + RandomName() + std::wstring(extension);
+  return JoinPath(path_, RandomName() + std::wstring(extension));
+}
+
+std::unique_ptr<SealedFile> SealedFile::Open(std::wstring_view path) {
+  std::unique_ptr<SealedFile> sealed(new SealedFile());
+  return sealed->file_.Open(path, LinkRule::Refused) ? std::move(sealed) : nullptr;
 }
 
 }  // namespace sys

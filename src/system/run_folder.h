@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "system/file_io.h"
+
 namespace sys {
 
 class RunFolder {
@@ -62,19 +64,14 @@ class SealedFile {
  public:
   // Null when the file cannot be opened so (missing, a link, or already open for writing).
   static std::unique_ptr<SealedFile> Open(std::wstring_view path);
-  ~SealedFile();
-  SealedFile(const SealedFile&) = delete;
-  SealedFile& operator=(const SealedFile&) = delete;
 
-  std::uint64_t Size() const;
+  std::uint64_t Size() const { return file_.Size(); }
   // Reads exactly out.size() bytes at offset; false when they are not all there.
-  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
-
-  struct Impl;
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) { return file_.ReadAt(offset, out); }
 
  private:
-  explicit SealedFile(std::unique_ptr<Impl> impl);
-  std::unique_ptr<Impl> impl_;
+  SealedFile() = default;
+  InputFile file_;
 };
 
 }  // namespace sys

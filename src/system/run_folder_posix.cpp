@@ -2,12 +2,12 @@
 // folder, which a killed run's descriptor releases; removal opens folders without following links.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "system/files.h"
+#include "system/file_io_posix.h"
 #include "system/files_platform.h"
 #include "system/run_folder.h"
 
@@ -69,35 +69,6 @@ bool RunFolder::RemoveIfAbandoned(const std::wstring& path) {
   DeleteFiles(path);
   RemoveFolder(path);
   return !DirectoryExists(path);
-}
-
-struct SealedFile::Impl {
-  Descriptor file;
-  std::uint64_t size = 0;
-  explicit Impl(int fd) : file(fd) {}
-};
-
-SealedFile::SealedFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-SealedFile::~SealedFile() = default;
-
-std::unique_ptr<SealedFile> SealedFile::Open(std::wstring_view path) {
-  auto impl = std::make_unique<Impl>(::open(platform::NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat info {};
-  if (!impl->file || ::fstat(impl->file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  impl->size = static_cast<std::uint64_t>(info.st_size);
-  return std::unique_ptr<SealedFile>(new SealedFile(std::move(impl)));
-}
-
-std::uint64_t SealedFile::Size() const { return impl_->size; }
-
-bool SealedFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  while (!out.empty()) {
-    const ssize_t got = ::pread(impl_->file.Get(), out.data(), out.size(), static_cast<off_t>(offset));
-    if (got <= 0) return false;
-    offset += static_cast<std::uint64_t>(got);
-    out = out.subspan(static_cast<std::size_t>(got));
-  }
-  return true;
 }
 
 }  // namespace sys

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -56,47 +55,6 @@ bool RunFolder::RemoveIfAbandoned(const std::wstring& path) {
   DeleteFiles(path);
   LetGoAndRemove(path, hold);
   return !DirectoryExists(path);
-}
-
-struct SealedFile::Impl {
-  win::FileHandle file;
-  std::uint64_t size = 0;
-};
-
-SealedFile::SealedFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-SealedFile::~SealedFile() = default;
-
-std::unique_ptr<SealedFile> SealedFile::Open(std::wstring_view path) {
-  auto impl = std::make_unique<Impl>();
-  // Read sharing only: an open for writing or deleting fails while this handle lives, and this
-  // open fails when someone has the file open for writing.
-  impl->file = win::FileHandle(CreateFileW(std::wstring(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
-                                           nullptr));
-  if (!impl->file) return nullptr;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(impl->file.Get(), &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-    return nullptr;
-  }
-  impl->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  return std::unique_ptr<SealedFile>(new SealedFile(std::move(impl)));
-}
-
-std::uint64_t SealedFile::Size() const { return impl_->size; }
-
-bool SealedFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  while (!out.empty()) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size(), 1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(impl_->file.Get(), out.data(), want, &got, &at) || got == 0) return false;
-    offset += got;
-    out = out.subspan(got);
-  }
-  return true;
 }
 
 }  // namespace sys

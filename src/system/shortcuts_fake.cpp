@@ -69,7 +69,7 @@ bool SaveShellLink(const ShellLinkProperties& link, std::wstring_view linkPath) 
   const std::wstring path(linkPath);
   DeleteFileForce(path);
   // WriteNewFile is the file system's own creation; the content only marks the file as a link.
-  if (!platform::WriteNewFile(path, "[fake shell link]\n")) return false;
+  if (!WriteNewFile(path, "[fake shell link]\n")) return false;
   TheShell().links[path] = link;
   return true;
 }

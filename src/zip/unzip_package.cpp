@@ -120,10 +120,10 @@ class PackageWriter {
     const std::wstring target = Join(segments, segments.size());
     gate(target);
     if (!MakeFolders(segments, segments.size() - 1)) return Known(PackageEntryOutcome::CannotCreate);
-    const ZipTargetState state = ProbeZipTarget(target);
+    const sys::PathState state = sys::ProbePath(target);
     // Read-only files stay as they are; they are not made writable first.
-    if (state == ZipTargetState::ReadOnly) return Known(PackageEntryOutcome::KeptReadOnly);
-    if (state == ZipTargetState::Folder) return Known(PackageEntryOutcome::CannotCreate);
+    if (state == sys::PathState::ReadOnly) return Known(PackageEntryOutcome::KeptReadOnly);
+    if (state == sys::PathState::Folder) return Known(PackageEntryOutcome::CannotCreate);
     auto file = std::make_shared<ZipOutputFile>(target);
     if (!file->Create()) return Known(PackageEntryOutcome::CannotCreate);
     EntryPlan plan;
@@ -135,9 +135,9 @@ class PackageWriter {
       const PackageEntryOutcome outcome = FromReader(decoded);
       if (outcome != PackageEntryOutcome::Extracted) return outcome;
       switch (file->Commit({entry.ReadOnly(), entry.Hidden(), entry.System()})) {
-        case ZipCommitResult::Committed: return PackageEntryOutcome::Extracted;
-        case ZipCommitResult::TargetInUse: return PackageEntryOutcome::KeptInUse;
-        case ZipCommitResult::Failed: break;
+        case sys::MoveResult::Moved: return PackageEntryOutcome::Extracted;
+        case sys::MoveResult::TargetInUse: return PackageEntryOutcome::KeptInUse;
+        case sys::MoveResult::Failed: break;
       }
       return PackageEntryOutcome::CannotCreate;
     };
@@ -147,10 +147,7 @@ class PackageWriter {
  private:
   std::wstring Join(const std::vector<std::wstring>& segments, std::size_t count) const {
     std::wstring path = destDir_;
-    for (std::size_t i = 0; i < count; ++i) {
-      path += kZipPathSeparator;
-      path += segments[i];
-    }
+    for (std::size_t i = 0; i < count; ++i) path = sys::JoinPath(path, segments[i]);
     return path;
   }
 
@@ -164,7 +161,7 @@ class PackageWriter {
         if (!held->second.StillInPlace()) return false;
         continue;
       }
-      ZipHeldFolder folder;
+      sys::PinnedFolder folder;
       if (!folder.Hold(path)) return false;
       held_.emplace(path, std::move(folder));
     }
@@ -175,7 +172,7 @@ class PackageWriter {
   std::wstring destDir_;
   std::string_view password_;
   std::size_t chunkLimit_;
-  std::map<std::wstring, ZipHeldFolder> held_;
+  std::map<std::wstring, sys::PinnedFolder> held_;
 };
 
 // Paths compared as the file systems of either build might: without regard to case, and one

@@ -7,9 +7,9 @@
 
 #include "net/down_thread.h"
 #include "net/http_transport.h"
-#include "net/download_file.h"
 #include "support/devserver.h"
 #include "support/pump.h"
+#include "system/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -69,7 +69,7 @@ class DownWineTest : public ::testing::Test {
     thread->SetOnFinish(o.OnFinish());
     thread->SetURL(url);
     thread->SetFileName(file.wstring());
-    net::CreateFoldersFor(file.wstring());
+    sys::ForceDirectories(file.parent_path().wstring());
     thread->Resume();
     EXPECT_TRUE(testsupport::PumpUntil([&] { return o.finished; }, 60000));
     return o;
