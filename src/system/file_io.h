@@ -107,8 +107,10 @@ PathState ProbePath(std::wstring_view path);
 
 // TargetInUse: the target is held open by someone (a running program) and stays as it was.
 enum class MoveResult { Moved, TargetInUse, Failed };
-// Moves the file source over target, replacing a file there; a read-only target is not replaced.
-// The host replaces a file that is open or running, so a target is never in use there.
+// Moves the file source over target, replacing a file there. On Windows a target in use (open
+// without delete sharing, a running program) is not replaced (TargetInUse), nor is a read-only one,
+// which Wine replaces; the host replaces a file that is open or running, so a target is never in
+// use there.
 MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target);
 
 struct FileAttributes {
@@ -117,7 +119,7 @@ struct FileAttributes {
   bool system = false;
 };
 // Gives the file at path the attributes set in attributes, as far as the system lets it; a link
-// is left alone on the host.
+// is left alone on the host (only read-only means anything there).
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes);
 
 // A folder held open while files go into it. On Windows it is held without delete sharing, so

@@ -41,8 +41,9 @@ bool RemoveFile(std::wstring_view path) { return ::unlink(platform::NativePath(p
 
 CreateResult OutputFile::Create(std::wstring_view path, FileCreation creation, FileSharing /*sharing*/) {
   Close();
+  const std::string native = platform::NativePath(path);
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (creation == FileCreation::New ? O_EXCL : O_TRUNC);
-  const int fd = ::open(platform::NativePath(path).c_str(), flags, 0666);
+  const int fd = ::open(native.c_str(), flags, 0666);
   if (fd >= 0) {
     handle_ = fd;
     return CreateResult::Created;
@@ -105,12 +106,16 @@ MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target) {
                                                                                                    : MoveResult::Failed;
 }
 
-// Only read-only has a meaning here: every write permission goes.
+// Only read-only has a meaning here: every write permission goes. The file is changed through a
+// descriptor opened without following a link, so a link put in its place is left alone, and so
+// is what it points at.
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes) {
   if (!attributes.readOnly) return;
-  const std::string native = platform::NativePath(path);
+  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
   struct stat info {};
-  if (::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) ::chmod(native.c_str(), info.st_mode & ~0222);
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) ::fchmod(fd, info.st_mode & ~0222);
+  ::close(fd);
 }
 
 bool PinnedFolder::Hold(std::wstring_view path) {

@@ -31,7 +31,8 @@ bool RemoveFile(std::wstring_view path) { return DeleteFileW(std::wstring(path).
 
 CreateResult OutputFile::Create(std::wstring_view path, FileCreation creation, FileSharing sharing) {
   Close();
-  const HANDLE file = CreateFileW(std::wstring(path).c_str(), GENERIC_WRITE,
+  const std::wstring name(path);
+  const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE,
                                   sharing == FileSharing::ReadWrite ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
                                   creation == FileCreation::New ? CREATE_NEW : CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -102,16 +103,15 @@ PathState ProbePath(std::wstring_view path) {
 }
 
 MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target) {
-  // MoveFileEx refuses to replace a read-only file, as it must.
-  if (MoveFileExW(std::wstring(source).c_str(), std::wstring(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return MoveResult::Moved;
-  }
+  const std::wstring from(source);
+  const std::wstring to(target);
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return MoveResult::Moved;
   const DWORD error = GetLastError();
-  const DWORD attributes = Attributes(target);
+  const DWORD attributes = Attributes(to);
   const bool fileThere = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   // A file open without delete sharing fails with a sharing or lock violation; a running program's
-  // image, with access denied. A folder that took the target's place since it was looked at is no
-  // file in use.
+  // image, and a read-only file, with access denied: either stays as it is. A folder that took the
+  // target's place since it was looked at is no file in use.
   const bool inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                      (error == ERROR_ACCESS_DENIED && fileThere);
   return inUse ? MoveResult::TargetInUse : MoveResult::Failed;

@@ -10,7 +10,6 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "system/file_io_posix.h"
-#include "system/files_platform.h"
 #include "system/folder_access.h"
 
 namespace sys {

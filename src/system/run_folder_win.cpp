@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "system/files.h"
-#include "system/files_platform.h"
 #include "system/private_folder_win.h"
 #include "system/run_folder.h"
 #include "system/win_handle.h"

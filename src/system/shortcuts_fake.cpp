@@ -6,7 +6,6 @@
 
 #include "common/strings.h"
 #include "system/files.h"
-#include "system/files_platform.h"
 
 namespace sys {
 
