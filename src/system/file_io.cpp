@@ -46,58 +46,9 @@ std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxB
   return bytes;
 }
 
-OutputFile::~OutputFile() { Close(); }
-
-OutputFile::OutputFile(OutputFile&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
-bool OutputFile::Close() {
-  if (!IsOpen()) return false;
-  return file_io_platform::CloseHandleValue(std::exchange(handle_, kNoHandle));
-}
-
-InputFile::~InputFile() { Close(); }
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, OutputFile::kNoHandle)), size_(std::exchange(other.size_, 0)) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, OutputFile::kNoHandle);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-void InputFile::Close() {
-  if (handle_ != OutputFile::kNoHandle) file_io_platform::CloseHandleValue(std::exchange(handle_, OutputFile::kNoHandle));
-  size_ = 0;
-}
-
-PinnedFolder::~PinnedFolder() { Release(); }
-
-PinnedFolder::PinnedFolder(PinnedFolder&& other) noexcept
-    : handle_(std::exchange(other.handle_, OutputFile::kNoHandle)), path_(std::move(other.path_)) {}
-
-PinnedFolder& PinnedFolder::operator=(PinnedFolder&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = std::exchange(other.handle_, OutputFile::kNoHandle);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-void PinnedFolder::Release() {
-  if (handle_ != OutputFile::kNoHandle) file_io_platform::CloseHandleValue(std::exchange(handle_, OutputFile::kNoHandle));
+bool OpenHandle::Close() {
+  if (value_ == kNone) return false;
+  return file_io_platform::CloseHandleValue(std::exchange(value_, kNone));
 }
 
 }  // namespace sys

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace sys {
 
@@ -33,6 +34,35 @@ bool WriteNewFile(std::wstring_view path, std::string_view bytes);
 // be read.
 std::optional<std::string> ReadFileHead(std::wstring_view path, std::size_t maxBytes);
 
+// The owner of one open file or folder of the system (a handle on Windows, a descriptor on the
+// host): move-only, closed when it goes.
+class OpenHandle {
+ public:
+  static constexpr std::intptr_t kNone = -1;  // INVALID_HANDLE_VALUE, and no descriptor
+
+  OpenHandle() = default;
+  explicit OpenHandle(std::intptr_t value) : value_(value) {}
+  ~OpenHandle() { Close(); }
+  OpenHandle(OpenHandle&& other) noexcept : value_(std::exchange(other.value_, kNone)) {}
+  OpenHandle& operator=(OpenHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      value_ = std::exchange(other.value_, kNone);
+    }
+    return *this;
+  }
+  OpenHandle(const OpenHandle&) = delete;
+  OpenHandle& operator=(const OpenHandle&) = delete;
+
+  std::intptr_t Get() const { return value_; }
+  explicit operator bool() const { return value_ != kNone; }
+  // False when nothing was open or the system reported an error closing it.
+  bool Close();
+
+ private:
+  std::intptr_t value_ = kNone;
+};
+
 enum class FileCreation {
   New,      // fails with CreateResult::Exists when anything stands at the name
   Replace,  // an existing file is emptied and written again
@@ -46,27 +76,18 @@ enum class CreateResult { Created, Exists, Failed };
 // A file open for writing, written from its start; closed when the object goes.
 class OutputFile {
  public:
-  OutputFile() = default;
-  ~OutputFile();
-  OutputFile(OutputFile&& other) noexcept;
-  OutputFile& operator=(OutputFile&& other) noexcept;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
   CreateResult Create(std::wstring_view path, FileCreation creation, FileSharing sharing = FileSharing::None);
-  bool IsOpen() const { return handle_ != kNoHandle; }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
   // Writes all of data; false when the system took less (a full disk) or refused.
   bool Write(std::span<const std::uint8_t> data);
   // Empties the file and writes from its start again.
   bool Restart();
   // False when the file was not open or the system reported an error closing it (the last bytes
   // may not have reached the disk).
-  bool Close();
-
-  static constexpr std::intptr_t kNoHandle = -1;
+  bool Close() { return handle_.Close(); }
 
  private:
-  std::intptr_t handle_ = kNoHandle;
+  OpenHandle handle_;
 };
 
 enum class LinkRule {
@@ -79,23 +100,15 @@ enum class LinkRule {
 // file open for writing; the host cannot keep writers out.
 class InputFile {
  public:
-  InputFile() = default;
-  ~InputFile();
-  InputFile(InputFile&& other) noexcept;
-  InputFile& operator=(InputFile&& other) noexcept;
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
   // False when path is missing, no regular file, a link refused, or cannot be opened so.
   bool Open(std::wstring_view path, LinkRule links);
-  std::uint64_t Size() const { return size_; }
+  // 0 when nothing is open.
+  std::uint64_t Size() const { return handle_ ? size_ : 0; }
   // Reads exactly out.size() bytes at offset; false when they are not all there.
   bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
 
  private:
-  void Close();
-
-  std::intptr_t handle_ = OutputFile::kNoHandle;
+  OpenHandle handle_;
   std::uint64_t size_ = 0;
 };
 
@@ -128,13 +141,6 @@ void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attribute
 // never held.
 class PinnedFolder {
  public:
-  PinnedFolder() = default;
-  ~PinnedFolder();
-  PinnedFolder(PinnedFolder&& other) noexcept;
-  PinnedFolder& operator=(PinnedFolder&& other) noexcept;
-  PinnedFolder(const PinnedFolder&) = delete;
-  PinnedFolder& operator=(const PinnedFolder&) = delete;
-
   // Creates the folder when missing and holds it; false when a link, a file or nothing usable
   // stands there.
   bool Hold(std::wstring_view path);
@@ -142,9 +148,7 @@ class PinnedFolder {
   bool StillInPlace() const;
 
  private:
-  void Release();
-
-  std::intptr_t handle_ = OutputFile::kNoHandle;
+  OpenHandle handle_;
   std::wstring path_;
 };
 

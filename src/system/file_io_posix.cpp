@@ -45,7 +45,7 @@ CreateResult OutputFile::Create(std::wstring_view path, FileCreation creation, F
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (creation == FileCreation::New ? O_EXCL : O_TRUNC);
   const int fd = ::open(native.c_str(), flags, 0666);
   if (fd >= 0) {
-    handle_ = fd;
+    handle_ = OpenHandle(fd);
     return CreateResult::Created;
   }
   return errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
@@ -54,7 +54,7 @@ CreateResult OutputFile::Create(std::wstring_view path, FileCreation creation, F
 bool OutputFile::Write(std::span<const std::uint8_t> data) {
   if (!IsOpen()) return false;
   while (!data.empty()) {
-    const ssize_t n = ::write(Descriptor(handle_), data.data(), data.size());
+    const ssize_t n = ::write(Descriptor(handle_.Get()), data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data = data.subspan(static_cast<std::size_t>(n));
@@ -63,18 +63,19 @@ bool OutputFile::Write(std::span<const std::uint8_t> data) {
 }
 
 bool OutputFile::Restart() {
-  return IsOpen() && ::ftruncate(Descriptor(handle_), 0) == 0 && ::lseek(Descriptor(handle_), 0, SEEK_SET) == 0;
+  const int fd = Descriptor(handle_.Get());
+  return IsOpen() && ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
 bool InputFile::Open(std::wstring_view path, LinkRule links) {
-  Close();
+  handle_.Close();
   const int flags = O_RDONLY | O_CLOEXEC | (links == LinkRule::Refused ? O_NOFOLLOW : 0);
   const int fd = ::open(platform::NativePath(path).c_str(), flags);
   if (fd < 0) return false;
-  handle_ = fd;
+  handle_ = OpenHandle(fd);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    Close();
+    handle_.Close();
     return false;
   }
   size_ = static_cast<std::uint64_t>(info.st_size);
@@ -82,9 +83,9 @@ bool InputFile::Open(std::wstring_view path, LinkRule links) {
 }
 
 bool InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (handle_ == OutputFile::kNoHandle || offset > size_ || out.size() > size_ - offset) return false;
+  if (!handle_ || offset > size_ || out.size() > size_ - offset) return false;
   while (!out.empty()) {
-    const ssize_t n = ::pread(Descriptor(handle_), out.data(), out.size(), static_cast<off_t>(offset));
+    const ssize_t n = ::pread(Descriptor(handle_.Get()), out.data(), out.size(), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     offset += static_cast<std::uint64_t>(n);
@@ -119,20 +120,20 @@ void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attribute
 }
 
 bool PinnedFolder::Hold(std::wstring_view path) {
-  Release();
+  handle_.Close();
   path_ = path;
   CreateFolder(path_);
   // A link is not followed: files go into real folders only.
   const int fd = ::open(platform::NativePath(path_).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
-  handle_ = fd;
+  handle_ = OpenHandle(fd);
   return true;
 }
 
 bool PinnedFolder::StillInPlace() const {
   struct stat held {};
   struct stat now {};
-  return handle_ != OutputFile::kNoHandle && ::fstat(Descriptor(handle_), &held) == 0 &&
+  return handle_ && ::fstat(Descriptor(handle_.Get()), &held) == 0 &&
          ::lstat(platform::NativePath(path_).c_str(), &now) == 0 && held.st_dev == now.st_dev &&
          held.st_ino == now.st_ino;
 }

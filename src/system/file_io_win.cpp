@@ -37,7 +37,7 @@ CreateResult OutputFile::Create(std::wstring_view path, FileCreation creation, F
                                   creation == FileCreation::New ? CREATE_NEW : CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
-    handle_ = Value(file);
+    handle_ = OpenHandle(Value(file));
     return CreateResult::Created;
   }
   const DWORD error = GetLastError();
@@ -49,31 +49,31 @@ bool OutputFile::Write(std::span<const std::uint8_t> data) {
   while (!data.empty()) {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(data.size(), kMaxIo));
     DWORD wrote = 0;
-    if (!WriteFile(Native(handle_), data.data(), want, &wrote, nullptr) || wrote == 0) return false;
+    if (!WriteFile(Native(handle_.Get()), data.data(), want, &wrote, nullptr) || wrote == 0) return false;
     data = data.subspan(wrote);
   }
   return true;
 }
 
 bool OutputFile::Restart() {
-  return IsOpen() && SetFilePointer(Native(handle_), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         SetEndOfFile(Native(handle_));
+  return IsOpen() && SetFilePointer(Native(handle_.Get()), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+         SetEndOfFile(Native(handle_.Get()));
 }
 
 bool InputFile::Open(std::wstring_view path, LinkRule links) {
-  Close();
+  handle_.Close();
   // Read sharing only: an open for writing or deleting fails while this handle lives, and this
   // open fails when someone has the file open for writing.
   const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (links == LinkRule::Refused ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   const HANDLE file =
       CreateFileW(std::wstring(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = Value(file);
+  handle_ = OpenHandle(Value(file));
   BY_HANDLE_FILE_INFORMATION info{};
   const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (links == LinkRule::Refused ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & refused) != 0) {
-    Close();
+    handle_.Close();
     return false;
   }
   size_ = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -81,14 +81,14 @@ bool InputFile::Open(std::wstring_view path, LinkRule links) {
 }
 
 bool InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (handle_ == OutputFile::kNoHandle || offset > size_ || out.size() > size_ - offset) return false;
+  if (!handle_ || offset > size_ || out.size() > size_ - offset) return false;
   while (!out.empty()) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size(), kMaxIo));
     DWORD got = 0;
-    if (!ReadFile(Native(handle_), out.data(), want, &got, &at) || got == 0) return false;
+    if (!ReadFile(Native(handle_.Get()), out.data(), want, &got, &at) || got == 0) return false;
     offset += got;
     out = out.subspan(got);
   }
@@ -126,17 +126,17 @@ void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attribute
 }
 
 bool PinnedFolder::Hold(std::wstring_view path) {
-  Release();
+  handle_.Close();
   path_ = path;
   CreateFolder(path_);
   win::FileHandle folder = win::HoldPlainFolder(path_);
   if (!folder) return false;
-  handle_ = Value(folder.Release());
+  handle_ = OpenHandle(Value(folder.Release()));
   return true;
 }
 
 // Held without delete sharing, the folder cannot have left its path.
-bool PinnedFolder::StillInPlace() const { return handle_ != OutputFile::kNoHandle; }
+bool PinnedFolder::StillInPlace() const { return static_cast<bool>(handle_); }
 
 namespace win {
 
