@@ -11,6 +11,7 @@ set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Isolated Wine prefi
 set(WINE_RUN "${CMAKE_SOURCE_DIR}/scripts/wine-run")
 
 if(WIN32)
+  set(HOST_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/host" CACHE PATH "Host build whose ctest runs this build's tests and makes the test data they share")
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
