@@ -133,7 +133,8 @@ void TDownThread::Execute() {
     if (file.Create(FFileName, sys::FileCreation::Replace, sys::FileSharing::ReadWrite) == sys::CreateResult::Created) {
       FResponseCode = kDownloadRunning;
       FResponseCode = Transfer(file);
-      file.Close();
+      // A file whose last bytes the system could not keep is no download.
+      if (!file.Close()) FResponseCode = kDownloadFailed;
       if (FResponseCode < 0) sys::RemoveFile(FFileName);
     }
   }

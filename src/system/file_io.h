@@ -131,8 +131,9 @@ struct FileAttributes {
   bool hidden = false;  // Windows only, like system
   bool system = false;
 };
-// Gives the file at path the attributes set in attributes, as far as the system lets it; a link
-// is left alone on the host (only read-only means anything there).
+// Gives the file at path the attributes set in attributes, as far as the system lets it (only
+// read-only means anything on the host). A link, and a file that has another name too, are left
+// alone: the attributes are meant for the file just moved to path, which has no other name.
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes);
 
 // A folder held open while files go into it. On Windows it is held without delete sharing, so

@@ -109,13 +109,13 @@ MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target) {
 
 // Only read-only has a meaning here: every write permission goes. The file is changed through a
 // descriptor opened without following a link, so a link put in its place is left alone, and so
-// is what it points at.
+// is what it points at; so is a file that has another name too (a hard link put in its place).
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes) {
   if (!attributes.readOnly) return;
   const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) ::fchmod(fd, info.st_mode & ~0222);
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) ::fchmod(fd, info.st_mode & ~0222);
   ::close(fd);
 }
 

@@ -117,12 +117,24 @@ MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target) {
   return inUse ? MoveResult::TargetInUse : MoveResult::Failed;
 }
 
+// Set through a handle to the file as it stands: a link or junction put in its place is not
+// opened through, and a file that has another name too (a hard link put in its place) is left
+// alone, since the attributes would reach it under that name, wherever that is.
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes) {
-  DWORD flags = 0;
-  if (attributes.readOnly) flags |= FILE_ATTRIBUTE_READONLY;
-  if (attributes.hidden) flags |= FILE_ATTRIBUTE_HIDDEN;
-  if (attributes.system) flags |= FILE_ATTRIBUTE_SYSTEM;
-  if (flags != 0) SetFileAttributesW(std::wstring(path).c_str(), flags);
+  FILE_BASIC_INFO basic{};  // times of zero stay as they are
+  if (attributes.readOnly) basic.FileAttributes |= FILE_ATTRIBUTE_READONLY;
+  if (attributes.hidden) basic.FileAttributes |= FILE_ATTRIBUTE_HIDDEN;
+  if (attributes.system) basic.FileAttributes |= FILE_ATTRIBUTE_SYSTEM;
+  if (basic.FileAttributes == 0) return;
+  const win::FileHandle file(CreateFileW(std::wstring(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return;
+  }
+  SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
 }
 
 bool PinnedFolder::Hold(std::wstring_view path) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -98,6 +99,21 @@ struct EntryPlan {
 
 EntryPlan Known(PackageEntryOutcome outcome) { return EntryPlan{outcome, {}, {}}; }
 
+// A path as the file systems of either build might name it: without regard to case, and without
+// the dots and spaces that end a name, which Windows drops. Related below goes further.
+std::wstring Folded(const std::wstring& path) {
+  std::wstring folded;
+  const auto dropNameEnd = [&folded] {
+    while (!folded.empty() && (folded.back() == L'.' || folded.back() == L' ')) folded.pop_back();
+  };
+  for (wchar_t c : path) {
+    if (c == L'/' || c == L'\\') dropNameEnd();
+    folded += static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+  }
+  dropNameEnd();
+  return folded;
+}
+
 // Told the path that an entry creates or replaces before anything is done there.
 using PathGate = std::function<void(const std::wstring& path)>;
 
@@ -106,6 +122,11 @@ class PackageWriter {
   PackageWriter(ZipReader& reader, std::wstring destDir, std::string_view password, std::size_t chunkLimit)
       : reader_(reader), destDir_(std::move(destDir)), password_(password), chunkLimit_(chunkLimit) {
     while (destDir_.size() > 1 && (destDir_.back() == L'/' || destDir_.back() == L'\\')) destDir_.pop_back();
+    for (const ZipEntry& entry : reader_.Entries()) {
+      std::vector<std::wstring> segments;
+      if (!SplitZipEntryPath(entry.name, segments)) continue;
+      for (std::size_t i = 1; i <= segments.size(); ++i) packagePaths_.insert(Folded(Join(segments, i)));
+    }
   }
 
   EntryPlan Plan(const ZipEntry& entry, const PathGate& gate) {
@@ -125,7 +146,9 @@ class PackageWriter {
     if (state == sys::PathState::ReadOnly) return Known(PackageEntryOutcome::KeptReadOnly);
     if (state == sys::PathState::Folder) return Known(PackageEntryOutcome::CannotCreate);
     auto file = std::make_shared<ZipOutputFile>(target);
-    if (!file->Create()) return Known(PackageEntryOutcome::CannotCreate);
+    if (!file->Create([this](const std::wstring& path) { return packagePaths_.contains(Folded(path)); })) {
+      return Known(PackageEntryOutcome::CannotCreate);
+    }
     EntryPlan plan;
     plan.decode = [this, &entry, file](const ZipWorkers::BlockObserver& onRead, const std::atomic<bool>& stop) {
       StoppableSink out(*file, stop);
@@ -173,17 +196,12 @@ class PackageWriter {
   std::string_view password_;
   std::size_t chunkLimit_;
   std::map<std::wstring, sys::PinnedFolder> held_;
+  // Folded: every path that an entry puts a file or folder at, and the folders on its way.
+  std::set<std::wstring> packagePaths_;
 };
 
-// Paths compared as the file systems of either build might: without regard to case, and one
-// standing for another that it begins (a folder and what is in it; a name and that name with a
-// temporary suffix or the trailing dots and spaces that Windows drops).
-std::wstring Folded(const std::wstring& path) {
-  std::wstring folded = path;
-  for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-  return folded;
-}
-
+// Folded paths of which one might stand for the other: one begins the other (a folder and what
+// is in it; a name and that name with a temporary suffix).
 bool Related(const std::wstring& a, const std::wstring& b) {
   const std::size_t common = std::min(a.size(), b.size());
   return a.compare(0, common, b, 0, common) == 0;

@@ -19,11 +19,13 @@ ZipOutputFile::~ZipOutputFile() {
   }
 }
 
-bool ZipOutputFile::Create() {
+bool ZipOutputFile::Create(const PackagePathTest& isPackagePath) {
   for (int i = 0; i < kTemporaryNameTries; ++i) {
     const std::wstring name = target_ + L".~" + common::DecimalText(i) + L".part";
-    // A name taken is first the leftover of an extraction that was killed half-way: it goes
-    // (unless something still holds it open), so that a run started again leaves none behind.
+    // An entry of the package may have this name: its file is there already or comes later.
+    if (isPackagePath(name)) continue;
+    // Any other file of this name is the leftover of an extraction that was killed half-way: it
+    // goes (unless something still holds it open), so that a run started again leaves none behind.
     for (int attempt = 0; attempt < 2; ++attempt) {
       const sys::CreateResult created = file_.Create(name, sys::FileCreation::New);
       if (created == sys::CreateResult::Created) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "system/file_io.h"
@@ -30,7 +31,10 @@ class ZipOutputFile : public ZipByteSink {
   ZipOutputFile(const ZipOutputFile&) = delete;
   ZipOutputFile& operator=(const ZipOutputFile&) = delete;
 
-  bool Create();
+  // Says whether the package itself puts a file or folder at a path.
+  using PackagePathTest = std::function<bool(const std::wstring& path)>;
+  // Opens the temporary file under the first free name that is none of the package's paths.
+  bool Create(const PackagePathTest& isPackagePath);
   bool Write(std::span<const std::uint8_t> data) override { return file_.Write(data); }
   // Moved: the content is in place, with the attributes as far as the system lets them be.
   sys::MoveResult Commit(const sys::FileAttributes& attributes);

@@ -329,6 +329,21 @@ TEST(ProbePath, TellsWhatStandsThere) {
   EXPECT_EQ(sys::ProbePath(root / L"plain"), sys::PathState::ReadOnly);
 }
 
+// A hard link put where a file was just moved in: the attributes meant for that file would reach
+// the other file under its own name, wherever that is.
+TEST(ApplyFileAttributes, LeavesAFileThatHasAnotherNameAlone) {
+  TempFolder root;
+  WriteFile(root / L"elsewhere.txt", "someone else's");
+  std::error_code error;
+  fs::create_hard_link(FsPath(root / L"elsewhere.txt"), FsPath(root / L"moved-in.txt"), error);
+  ASSERT_FALSE(error) << error.message();
+  sys::ApplyFileAttributes(root / L"moved-in.txt", {.readOnly = true, .hidden = true, .system = true});
+  EXPECT_EQ(sys::ProbePath(root / L"elsewhere.txt"), sys::PathState::Writable);
+#ifdef _WIN32
+  EXPECT_EQ(GetFileAttributesW((root / L"elsewhere.txt").c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+#endif
+}
+
 TEST(PinnedFolder, CreatesAndHoldsAFolderButNeverAFileOrALink) {
   TempFolder root;
   sys::PinnedFolder folder;

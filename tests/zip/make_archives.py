@@ -262,6 +262,15 @@ def python_archives(out, tree):
             for i in range(40):
                 z.writestr("many/%02d.txt" % i, b"%d\n" % i)
 
+    # Entries named like the temporary file of a later entry: more than one such name, another
+    # letter case, a name with the dot that Windows drops, a folder; with what zipfile makes of them.
+    names = os.path.join(out, "temporary_names.zip")
+    with zipfile.ZipFile(names, "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("a.~0.part", "a.~1.part", "a", "B.~0.PART", "b", "c.~0.part/inside.txt", "c", "d.~0.part.", "d"):
+            z.writestr(name, b"entry %s\n" % name.encode())
+    with zipfile.ZipFile(names) as z:
+        z.extractall(os.path.join(out, "temporary_names"))
+
     # An entry with content that carries the DOS folder attribute, beside an empty one that does.
     with zipfile.ZipFile(os.path.join(out, "folder_attribute.zip"), "w") as z:
         for name, content in (("tool.exe", b"MZ program\n"), ("emptydir", b"")):

@@ -423,6 +423,28 @@ TEST(UnzipPackage, EntriesWhosePathsMeetComeOutInArchiveOrder) {
   }
 }
 
+// An entry may have the name of another entry's temporary file: before that entry, in another
+// letter case, with the dot that Windows drops, as a folder. Every one comes out as Python's zipfile
+// writes it, however the entries are decoded.
+TEST(UnzipPackage, EntriesNamedLikeAnotherEntrysTemporaryFileComeOutWhole) {
+  auto expected = Snapshot(Archives() / "temporary_names");
+#ifdef _WIN32
+  // The name "d.~0.part." is the file "d.~0.part" there.
+  ASSERT_EQ(expected.count("d.~0.part"), 0u);
+  expected["d.~0.part"] = "entry d.~0.part.\n";
+  expected.erase("d.~0.part.");
+#endif
+  for (unsigned threads : {0u, 2u}) {
+    SCOPED_TRACE(threads);
+    ScratchFolder dest("temporary-names");
+    const PackageExtraction totals =
+        ExtractPackage(Archive(L"temporary_names.zip"), Wide(dest.path()), "", {}, {}, {}, threads);
+    EXPECT_EQ(totals.skipped, 0);
+    EXPECT_EQ(totals.extracted, 9);
+    EXPECT_EQ(Snapshot(dest.path()), expected);
+  }
+}
+
 TEST(UnzipPackage, ReadsArchivesThatPeersReadDespiteWrongOffsetsOrSizes) {
   const wchar_t* cases[] = {
       L"prefixed.zip",              // 4 KiB before the archive, offsets not corrected
