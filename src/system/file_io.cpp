@@ -24,7 +24,7 @@ bool ForceDirectories(std::wstring_view path) {
   // A root ("/", "\") stays itself; "C:\" becomes "C:", which names the drive's current folder.
   while (folder.size() > 1 && IsSeparator(folder.back())) folder.pop_back();
   if (folder.empty()) return false;
-  if (DirectoryExists(folder)) return true;
+  if (file_io_platform::FolderExists(folder)) return true;
   // Parents first; a drive ("C:") or a share that cannot be made is left to the last step to judge.
   const std::size_t separator = folder.find_last_of(L"\\/");
   if (separator != std::wstring::npos && separator > 0) ForceDirectories(folder.substr(0, separator));

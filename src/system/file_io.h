@@ -21,8 +21,6 @@ extern const wchar_t kPathSeparator;
 // folder + separator + name; a separator ending folder is not doubled.
 std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
 
-// Whether a folder (or a link to one) stands at path.
-bool DirectoryExists(std::wstring_view path);
 // Creates one folder; true when it was made or a folder (or a link to one) stands there already.
 bool CreateFolder(std::wstring_view path);
 // Creates the folder and every missing parent; true when the folder exists afterwards.

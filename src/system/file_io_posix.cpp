@@ -33,13 +33,8 @@ std::string NativePath(std::wstring_view path) {
 
 }  // namespace platform
 
-bool DirectoryExists(std::wstring_view path) {
-  struct stat info {};
-  return ::stat(platform::NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool CreateFolder(std::wstring_view path) {
-  return ::mkdir(platform::NativePath(path).c_str(), 0777) == 0 || DirectoryExists(path);
+  return ::mkdir(platform::NativePath(path).c_str(), 0777) == 0 || file_io_platform::FolderExists(path);
 }
 
 bool RemoveFile(std::wstring_view path) { return ::unlink(platform::NativePath(path).c_str()) == 0; }
@@ -117,10 +112,11 @@ MoveResult MoveFileOver(std::wstring_view source, std::wstring_view target) {
 // is what it points at; so is a file that has another name too (a hard link put in its place).
 void ApplyFileAttributes(std::wstring_view path, const FileAttributes& attributes) {
   if (!attributes.readOnly) return;
-  const OpenHandle file(::open(platform::NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  const int fd = Descriptor(file.Get());
+  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
   struct stat info {};
-  if (file && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) ::fchmod(fd, info.st_mode & ~0222);
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) ::fchmod(fd, info.st_mode & ~0222);
+  ::close(fd);
 }
 
 bool PinnedFolder::Hold(std::wstring_view path) {
@@ -145,6 +141,11 @@ bool PinnedFolder::StillInPlace() const {
 namespace file_io_platform {
 
 bool CloseHandleValue(std::intptr_t handle) { return ::close(Descriptor(handle)) == 0; }
+
+bool FolderExists(std::wstring_view path) {
+  struct stat info {};
+  return ::stat(platform::NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 }  // namespace file_io_platform
 

@@ -23,13 +23,8 @@ DWORD Attributes(std::wstring_view path) { return GetFileAttributesW(std::wstrin
 
 const wchar_t kPathSeparator = L'\\';
 
-bool DirectoryExists(std::wstring_view path) {
-  const DWORD attributes = Attributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool CreateFolder(std::wstring_view path) {
-  return CreateDirectoryW(std::wstring(path).c_str(), nullptr) || DirectoryExists(path);
+  return CreateDirectoryW(std::wstring(path).c_str(), nullptr) || file_io_platform::FolderExists(path);
 }
 
 bool RemoveFile(std::wstring_view path) { return DeleteFileW(std::wstring(path).c_str()) != FALSE; }
@@ -174,6 +169,11 @@ FileHandle HoldPlainFolder(const std::wstring& path) {
 namespace file_io_platform {
 
 bool CloseHandleValue(std::intptr_t handle) { return CloseHandle(Native(handle)) != FALSE; }
+
+bool FolderExists(std::wstring_view path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 }  // namespace file_io_platform
 

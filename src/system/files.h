@@ -31,6 +31,7 @@ std::wstring GetExeFileName();
 bool GetDiskFreeMB(std::wstring_view path, std::int32_t& megabytes);
 
 bool FileExists(std::wstring_view path);
+bool DirectoryExists(std::wstring_view path);
 // Whether a symbolic link or junction stands at path (its target is not looked at).
 bool IsLink(std::wstring_view path);
 // Whether path is a folder (no link) without any entries.

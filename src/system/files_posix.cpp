@@ -67,6 +67,11 @@ bool FileExists(std::wstring_view path) {
   return Stat(path, info) && !S_ISDIR(info.st_mode);
 }
 
+bool DirectoryExists(std::wstring_view path) {
+  struct stat info{};
+  return Stat(path, info) && S_ISDIR(info.st_mode);
+}
+
 bool IsLink(std::wstring_view path) {
   struct stat info{};
   std::string native = platform::NativePath(path);

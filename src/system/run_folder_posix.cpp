@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 
 #include "system/files.h"
 #include "system/file_io_posix.h"
@@ -16,23 +15,44 @@ namespace sys {
 
 namespace {
 
-// The folder opened and locked; nothing open when it is a link or locked by a running instance.
-OpenHandle OpenAndLock(const std::wstring& path) {
-  OpenHandle folder(::open(platform::NativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (folder && ::flock(static_cast<int>(folder.Get()), LOCK_EX | LOCK_NB) != 0) folder.Close();
-  return folder;
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// The folder opened and locked; an empty descriptor when it is a link or locked by a running
+// instance.
+int OpenAndLock(const std::wstring& path) {
+  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace
 
 struct RunFolder::Hold {
-  OpenHandle folder;
+  explicit Hold(int fd) : folder(fd) {}
+  Descriptor folder;
 };
 
 RunFolder::HoldPtr RunFolder::HoldNewFolder(const std::wstring& path) {
   if (!platform::CreatePrivateFolder(path)) return nullptr;
-  OpenHandle folder = OpenAndLock(path);
-  return folder ? HoldPtr(new Hold{std::move(folder)}) : nullptr;
+  const int fd = OpenAndLock(path);
+  return fd < 0 ? nullptr : HoldPtr(new Hold(fd));
 }
 
 void RunFolder::HoldDeleter::operator()(Hold* hold) const { delete hold; }
@@ -44,7 +64,7 @@ RunFolder::~RunFolder() {
 }
 
 bool RunFolder::RemoveIfAbandoned(const std::wstring& path) {
-  const OpenHandle folder = OpenAndLock(path);
+  const Descriptor folder(OpenAndLock(path));
   if (!folder) return false;
   DeleteFiles(path);
   RemoveFolder(path);
