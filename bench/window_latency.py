@@ -6,7 +6,10 @@ sends WM_NULL with SendMessageTimeout to the main window every 20 ms from the cl
 until the window closes, and prints the number of samples, the median, the 99th percentile and
 the longest wait in milliseconds. Not a test: the figures depend on the machine.
 
-usage: bench/window_latency.py [--build build/windows] [--runs N]"""
+usage: bench/window_latency.py [--build BUILD] [--runs N]
+
+BUILD is by default the windows build this machine tests (scripts/wine-bits): build/windows, or
+build/windows-x64 where 32-bit programs cannot run."""
 
 import argparse
 import hashlib
@@ -21,15 +24,16 @@ from pathlib import Path
 root = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(root / "tests/e2e"))
 import scenarios  # noqa: E402
-from wine_env import wait_for  # noqa: E402
+from wine_env import wait_for, windows_build  # noqa: E402
 
 
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("--build", default=str(root / "build/windows"))
+    p.add_argument("--build", default=str(windows_build()))
     p.add_argument("--runs", type=int, default=3)
     args = p.parse_args()
     build = Path(args.build).resolve()
+    print(f"build: {build}")
     cache = (build / "CMakeCache.txt").read_text()
     m = re.search(r"^INSTALLER_API_BASE_URL:\w+=https?://[^/:]+:(\d+)", cache, re.M)
     scenarios.PORT = int(m.group(1)) if m else scenarios.PORT
@@ -55,7 +59,7 @@ def main():
             exe = run.place_installer(scenarios.PLAIN_NAME)
             proc = run.prefix.start(exe)
             wid = run.window()
-            probe = subprocess.Popen(["wine", str(build / "tests/e2e/window_probe.exe"), "latency", "Brisklens", "600"],
+            probe = subprocess.Popen([run.prefix.loader, str(build / "tests/e2e/window_probe.exe"), "latency", "Brisklens", "600"],
                                      env=run.prefix.env, stdout=subprocess.PIPE, text=True)
             probe_started = time.time()
             time.sleep(1.5)

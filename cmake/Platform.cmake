@@ -3,7 +3,7 @@
 add_compile_options(-Wall -Wextra)
 
 if(WIN32)
-  # A static 32-bit program: no compiler runtime DLLs beside it, small and stripped.
+  # A static program: no compiler runtime DLLs beside it, small and stripped.
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   add_compile_options(-ffunction-sections -fdata-sections)
   # No run-time type information: every lambda kept in a std::function and every class with virtual

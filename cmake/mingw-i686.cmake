@@ -1,11 +1,4 @@
-# Cross-compiles the installer as a 32-bit Windows program with the posix-thread MinGW-w64 compilers.
-set(CMAKE_SYSTEM_NAME Windows)
+# The installer as it ships: a 32-bit Windows program.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(MINGW_TRIPLE i686-w64-mingw32)
+include("${CMAKE_CURRENT_LIST_DIR}/MinGW.cmake")

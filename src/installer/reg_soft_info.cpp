@@ -44,7 +44,7 @@ std::optional<std::uint32_t> QueryDword(const sys::RegKey& key, std::wstring_vie
 }  // namespace
 
 TRegSoftInfo::TRegSoftInfo(sys::RegRoot root, std::wstring_view keyPath) {
-  sys::RegKey::Create(root, keyPath, reg::kKeyAllAccess, FReg);
+  sys::RegKey::Create(root, keyPath, reg::kKeyAllAccess | reg::kWow64_32Key, FReg);
 }
 
 TRegSoftInfo::~TRegSoftInfo() = default;

@@ -20,7 +20,7 @@ std::wstring Key(std::wstring_view base, std::wstring_view below = {}) {
 // The steps of AssociateFileExt; true when the user's choice was changed.
 bool Associate(std::wstring_view ext, std::wstring_view progId, std::wstring_view description,
                std::wstring_view programPath, std::wstring_view extraArgs) {
-  const std::uint32_t access = reg::kKeyAllAccess;
+  const std::uint32_t access = reg::kKeyAllAccess | reg::kWow64_32Key;
   RegKey key;
   if (RegKey::Create(RegRoot::ClassesRoot, ext, access, key) != reg::kSuccess) return false;
   SetStringValue(key, L"", progId);

@@ -13,6 +13,7 @@
 #include "common/strings.h"
 #include "system/files.h"
 #include "system/files_platform.h"
+#include "system/folder_access.h"
 #include "system/private_folder_win.h"
 #include "system/registry.h"
 #include "system/registry_values.h"
@@ -287,10 +288,8 @@ GuardedFolders ProtectedFolders() {
     if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, path.Receive()))) folders.known.push_back(path.Get());
   }
   folders.known.push_back(GetTempDir());
-  // A 32-bit process is shown the x86 Program Files folder; the native one is in the environment.
-  wchar_t native[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(L"ProgramW6432", native, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) folders.known.push_back(native);
+  // A 32-bit process is shown the x86 Program Files folder by its folder ids; the native one too.
+  for (std::wstring& programFiles : GetProgramFilesDirs()) folders.known.push_back(std::move(programFiles));
 
   // Every profile on the machine keeps its usual folders; those of users other than the current
   // and the desktop user are refused with everything in them.

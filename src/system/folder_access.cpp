@@ -83,10 +83,12 @@ bool IsOutOfUsersReach(const std::wstring& installDir, const FolderLookup& looku
 }
 
 bool IsOutOfUsersReach(const std::wstring& installDir) {
-  const std::wstring programFiles = GetProgramFilesDir();
+  const std::vector<std::wstring> programFiles = GetProgramFilesDirs();
+  const auto isProgramFiles = [&programFiles](const std::wstring& folder) {
+    return std::ranges::any_of(programFiles, [&folder](const std::wstring& p) { return SamePathText(folder, p); });
+  };
   return IsOutOfUsersReach(
-      installDir, {[](const std::wstring& folder) { return DirectoryExists(folder); }, ReadFolderAccess,
-                   [&programFiles](const std::wstring& folder) { return SamePathText(folder, programFiles); }});
+      installDir, {[](const std::wstring& folder) { return DirectoryExists(folder); }, ReadFolderAccess, isProgramFiles});
 }
 
 }  // namespace sys

@@ -44,13 +44,14 @@ struct FolderLookup {
   // The folder's access, read from the folder itself, never through a link: nothing when it is a
   // link or cannot be read.
   std::function<std::optional<FolderAccess>(const std::wstring& folder)> read;
-  // Whether the folder is the system's folder for the programs of all users (GetProgramFilesDir).
+  // Whether the folder is one of the system's folders for the programs of all users
+  // (GetProgramFilesDirs).
   std::function<bool(const std::wstring& folder)> isProgramFiles;
 };
 
 // True when installDir (an absolute path, existing or not) is out of users' reach. Its nearest
 // existing ancestor must let users change nothing in it, and neither it nor any folder above it
-// may be renamed by users. The walk up ends at the system's Program Files folder, which Windows
+// may be renamed by users. The walk up ends at either of the system's Program Files folders, which Windows
 // itself keeps for administrators: its list is not read. False when any folder on the way is a
 // link or cannot be read, and for a relative path.
 bool IsOutOfUsersReach(const std::wstring& installDir, const FolderLookup& lookup);
@@ -70,7 +71,12 @@ std::optional<FolderAccess> ReadFolderAccess(const std::wstring& folder);
 bool ProtectServiceFolder(const std::wstring& folder);
 
 // Where programs for every user go: the folder Windows shows a 32-bit program, %ProgramFiles(x86)%
-// on 64-bit Windows and %ProgramFiles% on 32-bit Windows. The host: $PROGRAMFILES, else "/opt".
+// on 64-bit Windows and %ProgramFiles% on 32-bit Windows (FOLDERID_ProgramFilesX86), in the 32-bit
+// installer and its 64-bit test build alike. The host: $PROGRAMFILES, else "/opt".
 std::wstring GetProgramFilesDir();
+// Both of the system's Program Files folders: GetProgramFilesDir and, on 64-bit Windows, the one of
+// 64-bit programs, read from HKEY_LOCAL_MACHINE's 64-bit view ("ProgramFilesDir"), which users
+// cannot change, never from the environment, which they can. The host: GetProgramFilesDir alone.
+std::vector<std::wstring> GetProgramFilesDirs();
 
 }  // namespace sys

@@ -51,4 +51,6 @@ std::wstring GetProgramFilesDir() {
   return folder != nullptr && *folder != '\0' ? common::Utf8ToWide(folder) : L"/opt";
 }
 
+std::vector<std::wstring> GetProgramFilesDirs() { return {GetProgramFilesDir()}; }
+
 }  // namespace sys

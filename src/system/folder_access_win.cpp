@@ -5,11 +5,13 @@
 
 #include "system/folder_access.h"
 #include "system/private_folder_win.h"
+#include "system/registry_strings.h"
 #include "system/win_handle.h"
 
 namespace sys {
-
 namespace {
+
+constexpr std::wstring_view kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 std::wstring SidText(PSID sid) {
   wchar_t* raw = nullptr;
@@ -75,10 +77,18 @@ bool ProtectServiceFolder(const std::wstring& folder) {
 }
 
 std::wstring GetProgramFilesDir() {
-  // A 32-bit program is shown the x86 folder on 64-bit Windows, and the only one on 32-bit Windows.
-  wchar_t buffer[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, buffer))) return std::wstring();
-  return buffer;
+  win::CoTaskPointer<wchar_t> path;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, path.Receive()))) return std::wstring();
+  return path.Get();
+}
+
+std::vector<std::wstring> GetProgramFilesDirs() {
+  std::vector<std::wstring> folders;
+  for (std::wstring folder : {GetProgramFilesDir(), ReadRegStringQuiet(RegRoot::LocalMachine, kCurrentVersionKey,
+                                                                        L"ProgramFilesDir")}) {
+    if (!folder.empty()) folders.push_back(std::move(folder));
+  }
+  return folders;
 }
 
 }  // namespace sys

@@ -36,9 +36,19 @@ inline constexpr long kSuccess = 0;
 inline constexpr long kFileNotFound = 2;
 inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidHandle = 6;
+inline constexpr long kInvalidParameter = 87;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
 inline constexpr long kUnsupportedType = 1630;
+
+// Whether an access mask names exactly one registry view. Every key opened from a root must: the
+// shipped installer is a 32-bit program and its test build a 64-bit one, and without a view flag
+// each would address its own view of HKEY_LOCAL_MACHINE\Software and HKEY_CLASSES_ROOT on 64-bit
+// Windows. KEY_WOW64_32KEY names the view a 32-bit program has by default; on 32-bit Windows both
+// flags address the only view there is.
+constexpr bool NamesOneView(std::uint32_t access) {
+  return ((access & kWow64_32Key) != 0) != ((access & kWow64_64Key) != 0);
+}
 
 // REG_SZ data of a text: UTF-16LE characters and one terminating NUL, (length + 1) x 2 bytes.
 std::vector<std::uint8_t> StringData(std::wstring_view text);
@@ -58,8 +68,9 @@ class RegKey {
   RegKey& operator=(const RegKey&) = delete;
 
   // RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr).
+  // An access that does not name one view (reg::NamesOneView) fails with kInvalidParameter.
   static long Create(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key);
-  // RegOpenKeyExW(root, subKey, 0, access, &key): no key is created.
+  // RegOpenKeyExW(root, subKey, 0, access, &key): no key is created. The view as for Create.
   static long Open(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key);
   // The same, relative to an open key (the view of the parent's access mask applies).
   static long Open(const RegKey& parent, std::wstring_view subKey, std::uint32_t access, RegKey& key);

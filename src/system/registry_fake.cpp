@@ -169,11 +169,15 @@ long Usable(const OpenKey* impl, std::uint32_t needed) {
 }  // namespace
 
 long RegKey::Create(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
+  key.impl_.reset();
+  if (!reg::NamesOneView(access)) return reg::kInvalidParameter;
   const View view = ViewOf(access, View::Bits32);
   return OpenIn(root, {}, State().Root(root, view), subKey, access, view, true, key.impl_);
 }
 
 long RegKey::Open(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
+  key.impl_.reset();
+  if (!reg::NamesOneView(access)) return reg::kInvalidParameter;
   const View view = ViewOf(access, View::Bits32);
   return OpenIn(root, {}, State().Root(root, view), subKey, access, view, false, key.impl_);
 }

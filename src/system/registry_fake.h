@@ -1,8 +1,9 @@
 // Controls of the in-memory registry that the host build's RegKey works on, for tests.
 //
 // The fake keeps one HKEY_CURRENT_USER shared by both views and separate 32-bit and 64-bit trees of
-// HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT. A key opened without a view flag is in the 32-bit view,
-// as in a 32-bit process; KEY_WOW64_64KEY selects the 64-bit one. Key and value names compare
+// HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT. KEY_WOW64_32KEY selects the 32-bit view and
+// KEY_WOW64_64KEY the 64-bit one; a key opened from a root with neither (or both) is refused, as the
+// Windows build refuses it. Key and value names compare
 // without regard to letter case and keep the case they were created with. Values keep their type
 // and exact bytes.
 #pragma once

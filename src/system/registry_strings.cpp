@@ -23,7 +23,7 @@ std::wstring Quoted(std::wstring_view prefix, std::wstring_view name) {
 
 std::wstring ReadRegString(RegRoot root, std::wstring_view subKey, std::wstring_view valueName) {
   std::wstring text;
-  if (ReadStringValue(root, subKey, valueName, reg::kKeyAllAccess, text) == reg::kUnsupportedType) {
+  if (ReadStringValue(root, subKey, valueName, reg::kKeyAllAccess | reg::kWow64_32Key, text) == reg::kUnsupportedType) {
     common::RaiseError(Quoted(L"Invalid data type for ", valueName));
   }
   return text;
@@ -31,7 +31,7 @@ std::wstring ReadRegString(RegRoot root, std::wstring_view subKey, std::wstring_
 
 void WriteRegString(RegRoot root, std::wstring_view subKey, std::wstring_view valueName, std::wstring_view text) {
   RegKey key;
-  if (RegKey::Create(root, subKey, reg::kKeyAllAccess, key) != reg::kSuccess ||
+  if (RegKey::Create(root, subKey, reg::kKeyAllAccess | reg::kWow64_32Key, key) != reg::kSuccess ||
       SetStringValue(key, valueName, text) != reg::kSuccess) {
     common::RaiseError(Quoted(L"Failed to set data for ", valueName));
   }

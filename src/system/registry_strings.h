@@ -9,7 +9,7 @@
 
 namespace sys {
 
-// Opens root\subKey with KEY_ALL_ACCESS in the process's default view, creating it when missing,
+// Opens root\subKey with KEY_ALL_ACCESS in the 32-bit view, creating it when missing,
 // and reads a REG_SZ or REG_EXPAND_SZ value (unexpanded, cut at its first NUL). A missing key or
 // value reads as empty text; a value of another type raises common::EGeneralError
 // "Invalid data type for '<name>'".

@@ -33,6 +33,7 @@ RegKey& RegKey::operator=(RegKey&&) noexcept = default;
 
 long RegKey::Create(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
   key.Close();
+  if (!reg::NamesOneView(access)) return ERROR_INVALID_PARAMETER;
   HKEY handle = nullptr;
   const LONG rc = RegCreateKeyExW(RootHandle(root), std::wstring(subKey).c_str(), 0, nullptr,
                                   REG_OPTION_NON_VOLATILE, access, nullptr, &handle, nullptr);
@@ -42,6 +43,7 @@ long RegKey::Create(RegRoot root, std::wstring_view subKey, std::uint32_t access
 
 long RegKey::Open(RegRoot root, std::wstring_view subKey, std::uint32_t access, RegKey& key) {
   key.Close();
+  if (!reg::NamesOneView(access)) return ERROR_INVALID_PARAMETER;
   HKEY handle = nullptr;
   const LONG rc = RegOpenKeyExW(RootHandle(root), std::wstring(subKey).c_str(), 0, access, &handle);
   if (rc == ERROR_SUCCESS) key.impl_ = std::make_unique<Impl>(handle, access & kViewBits);

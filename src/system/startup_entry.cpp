@@ -9,7 +9,7 @@ namespace sys {
 
 void SetRunAtStartup(std::wstring_view softId, bool add, std::wstring_view programPath) {
   RegKey key;
-  if (RegKey::Create(RegRoot::CurrentUser, kRunKey, reg::kKeyAllAccess, key) != reg::kSuccess) return;
+  if (RegKey::Create(RegRoot::CurrentUser, kRunKey, reg::kKeyAllAccess | reg::kWow64_32Key, key) != reg::kSuccess) return;
   if (add) {
     const std::wstring command = L"\"" + std::wstring(programPath) + L"\"";
     if (QueryStringValue(key, softId) != command) SetStringValue(key, softId, command);

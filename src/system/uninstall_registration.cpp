@@ -33,7 +33,7 @@ std::wstring UninstallKeyPath(std::wstring_view softId) {
 }
 
 long CreateRegKeyInView(int view, RegRoot root, std::wstring_view subKey, std::uint32_t accessMask, RegKey& key) {
-  return RegKey::Create(root, subKey, view == 2 ? (accessMask | reg::kWow64_64Key) : accessMask, key);
+  return RegKey::Create(root, subKey, accessMask | (view == 2 ? reg::kWow64_64Key : reg::kWow64_32Key), key);
 }
 
 void ShowErrorCode(long code) {
@@ -61,7 +61,7 @@ void WriteUninstallInfo(std::wstring_view softId, std::wstring_view displayName,
 void DeleteUninstallInfo(std::wstring_view softId) {
   if (softId.empty()) return;
   RegKey uninstall;
-  if (RegKey::Open(RegRoot::LocalMachine, kUninstallKey, reg::kKeyAllAccess, uninstall) != reg::kSuccess) return;
+  if (RegKey::Open(RegRoot::LocalMachine, kUninstallKey, reg::kKeyAllAccess | reg::kWow64_32Key, uninstall) != reg::kSuccess) return;
   DeleteKeyTree(uninstall, softId);
 }
 
@@ -75,7 +75,7 @@ std::wstring GetRegisteredInstallDir(std::wstring_view softId) {
   if (softId.empty()) return {};
   RegKey key;
   std::wstring command;
-  if (RegKey::Open(RegRoot::LocalMachine, UninstallKeyPath(softId), reg::kKeyRead, key) != reg::kSuccess ||
+  if (RegKey::Open(RegRoot::LocalMachine, UninstallKeyPath(softId), reg::kKeyRead | reg::kWow64_32Key, key) != reg::kSuccess ||
       QueryStringValue(key, L"UninstallString", command) != reg::kSuccess) {
     return {};
   }

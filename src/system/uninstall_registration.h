@@ -34,7 +34,8 @@ std::wstring GetRegisteredInstallDir(std::wstring_view softId);
 // "DisplayVersion" as stored, or empty.
 std::wstring GetInstalledVersion(std::wstring_view softId);
 
-// RegCreateKeyExW with accessMask, plus KEY_WOW64_64KEY when view is 2; the Win32 error code.
+// RegCreateKeyExW with accessMask, plus KEY_WOW64_64KEY when view is 2 and KEY_WOW64_32KEY for any
+// other view; the Win32 error code.
 long CreateRegKeyInView(int view, RegRoot root, std::wstring_view subKey, std::uint32_t accessMask, RegKey& key);
 
 // A message box owned by the application window with the code in decimal, the application title

@@ -21,7 +21,7 @@ import urllib.request
 from pathlib import Path
 
 from test_ca import TestCa
-from wine_env import Display, WinePrefix, wait_for
+from wine_env import Display, WinePrefix, wait_for, wine_loader
 
 PORT = 18765  # the port of the address the installer under test is built against (--port)
 TLS_PORT = 18865  # the https API port that installer-tls.exe is built against (--tls-port)
@@ -127,7 +127,7 @@ class Run:
         # A pristine prefix of its own: the Wine unit tests leave registry keys in theirs.
         template = self.build / "e2e-prefix"
         subprocess.run([str(self.source / "scripts/wine-prefix"), str(template)], check=True,
-                       env=dict(os.environ, DISPLAY=self.display.name))
+                       env=dict(os.environ, DISPLAY=self.display.name, WINELOADER=wine_loader()))
         self.prefix = WinePrefix(template, self.work / "prefix", self.display)
         # Every lookup carries "sig", made with the key of installer-signed-package.exe; the other
         # installers carry no key and must not look at it.
@@ -198,7 +198,7 @@ class Run:
     def probe(self, *args: str) -> str:
         """What another program or the system does to the installer's window (window_probe.exe)."""
         exe = self.build / "tests/e2e/window_probe.exe"
-        r = subprocess.run(["wine", str(exe), *args], env=self.prefix.env, capture_output=True, text=True, timeout=180)
+        r = subprocess.run([self.prefix.loader, str(exe), *args], env=self.prefix.env, capture_output=True, text=True, timeout=180)
         return r.stdout.strip()
 
     def run_folders(self) -> list[Path]:
@@ -716,10 +716,12 @@ def maker_second_product(run: Run):
     subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-mcu=on", f"-p{password}", str(package), "."], cwd=files,
                    check=True, stdout=subprocess.DEVNULL)
 
-    # The build, in a folder of its own beside this build tree (build/<product>, as the manual says).
-    build = run.build.parent / "e2e-notes"
+    # The build, in a folder of its own beside this build tree (build/<product>, as the manual says),
+    # from the preset of the build under test: the 64-bit one where Wine runs only 64-bit programs.
+    preset = "windows-x64" if run.prefix.loader.endswith("64") else "windows"
+    build = run.build.parent / ("e2e-notes" if preset == "windows" else "e2e-notes-x64")
     started = time.time()
-    for command in (["cmake", "--preset", "windows", "-B", str(build), f"-DINSTALLER_PRODUCT_DIR={product}",
+    for command in (["cmake", "--preset", preset, "-B", str(build), f"-DINSTALLER_PRODUCT_DIR={product}",
                      f"-DINSTALLER_API_BASE_URL=http://127.0.0.1:{PORT}", "-DINSTALLER_ALLOW_HTTP=ON",
                      f"-DINSTALLER_PACKAGE_PASSWORD={password}"],
                     ["cmake", "--build", str(build), "--target", "installer", "-j", str(os.cpu_count() or 2)]):
@@ -930,7 +932,7 @@ def special_characters(run: Run):
     """An install and uninstall in a folder whose path holds what batch files mangle and Chinese,
     under a Western code page: the uninstaller is gone afterwards and no temporary folder stays."""
     local = "C:\\100% & ^ (x)! 安装"
-    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders",
+    subprocess.run([run.prefix.loader, "reg", "add", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders",
                     "/v", "Local AppData", "/t", "REG_EXPAND_SZ", "/d", local, "/f"],
                    env=run.prefix.env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     run.prefix.kill_all()

@@ -10,6 +10,22 @@ import subprocess
 import time
 from pathlib import Path
 
+SOURCE = Path(__file__).resolve().parents[2]
+
+
+def wine_loader() -> str:
+    """Wine's loader for the build under test: WINELOADER (ctest gives each windows build's tests
+    the loader of its bitness), otherwise the one scripts/wine-bits names for this machine."""
+    return os.environ.get("WINELOADER") or subprocess.run(
+        [str(SOURCE / "scripts/wine-bits"), "--loader"], capture_output=True, text=True, check=True).stdout.strip()
+
+
+def windows_build() -> Path:
+    """The windows build this machine tests (scripts/wine-bits): build/windows where 32-bit
+    programs run, build/windows-x64 where they do not."""
+    bits = subprocess.run([str(SOURCE / "scripts/wine-bits")], capture_output=True, text=True, check=True).stdout.strip()
+    return SOURCE / ("build/windows" if bits == "32" else "build/windows-x64")
+
 
 class Display:
     """A private Xvfb display, 1024x768x24."""
@@ -60,8 +76,9 @@ class WinePrefix:
                 subprocess.run(["cp", "-a", "--no-preserve=links", str(d), str(tmp)], check=True)
                 shutil.rmtree(d)
                 tmp.rename(d)
+        self.loader = wine_loader()
         self.env = dict(os.environ, WINEPREFIX=str(path), WINEDEBUG="-all", DISPLAY=display.name,
-                        WINEDLLOVERRIDES="winemenubuilder.exe=d")
+                        WINEDLLOVERRIDES="winemenubuilder.exe=d", WINELOADER=self.loader)
         users = [p for p in (path / "drive_c/users").iterdir() if p.name != "Public"]
         self.user_home = users[0]
 
@@ -96,7 +113,7 @@ class WinePrefix:
 
     # --- processes ---------------------------------------------------------------------------
     def start(self, exe: Path, *args: str, cwd: Path | None = None) -> subprocess.Popen:
-        return subprocess.Popen(["wine", str(exe), *args], env=self.env, cwd=str(cwd or exe.parent),
+        return subprocess.Popen([self.loader, str(exe), *args], env=self.env, cwd=str(cwd or exe.parent),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 
     def kill_all(self):

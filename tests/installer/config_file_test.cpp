@@ -36,14 +36,14 @@ std::string DocumentWith(const std::string& key, const std::string& rawJson) {
 
 bool ProductKeyExists() {
   sys::RegKey key;
-  return sys::RegKey::Open(RegRoot::CurrentUser, kProductKey, sys::reg::kKeyRead, key) == sys::reg::kSuccess;
+  return sys::RegKey::Open(RegRoot::CurrentUser, kProductKey, sys::reg::kKeyRead | sys::reg::kWow64_32Key, key) == sys::reg::kSuccess;
 }
 
 bool KidExists() {
   sys::RegKey key;
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
-  sys::RegKey::Open(RegRoot::CurrentUser, kProductKey, sys::reg::kKeyRead, key);
+  sys::RegKey::Open(RegRoot::CurrentUser, kProductKey, sys::reg::kKeyRead | sys::reg::kWow64_32Key, key);
   return key.QueryValue(L"kid", type, data) == sys::reg::kSuccess;
 }
 

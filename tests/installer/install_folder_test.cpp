@@ -42,7 +42,7 @@ class Registered {
  public:
   Registered(std::wstring softId, const std::wstring& folder) : softId_(std::move(softId)) {
     sys::RegKey key;
-    sys::RegKey::Create(sys::RegRoot::LocalMachine, sys::UninstallKeyPath(softId_), sys::reg::kKeyAllAccess, key);
+    sys::RegKey::Create(sys::RegRoot::LocalMachine, sys::UninstallKeyPath(softId_), sys::reg::kKeyAllAccess | sys::reg::kWow64_32Key, key);
     key.SetValue(L"UninstallString", sys::reg::kRegSz, sys::reg::StringData(L"\"" + folder + L"\\unin.exe\""));
   }
   ~Registered() { sys::DeleteUninstallInfo(softId_); }

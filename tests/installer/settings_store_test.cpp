@@ -31,14 +31,14 @@ struct Stored {
 Stored Raw(const std::wstring& name) {
   Stored s;
   RegKey key;
-  RegKey::Open(RegRoot::CurrentUser, kKey, reg::kKeyRead, key);
+  RegKey::Open(RegRoot::CurrentUser, kKey, reg::kKeyRead | reg::kWow64_32Key, key);
   EXPECT_EQ(key.QueryValue(name, s.type, s.data), reg::kSuccess) << "value " << std::string(name.begin(), name.end());
   return s;
 }
 
 void PutRaw(const std::wstring& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
   RegKey key;
-  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, kKey, reg::kKeyAllAccess, key), reg::kSuccess);
+  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, kKey, reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kSuccess);
   ASSERT_EQ(key.SetValue(name, type, data), reg::kSuccess);
 }
 
@@ -57,7 +57,7 @@ class SettingsStore : public ::testing::Test {
 
 TEST_F(SettingsStore, CreatingTheStoreCreatesItsKey) {
   RegKey key;
-  EXPECT_EQ(RegKey::Open(RegRoot::CurrentUser, kKey, reg::kKeyRead, key), reg::kSuccess);
+  EXPECT_EQ(RegKey::Open(RegRoot::CurrentUser, kKey, reg::kKeyRead | reg::kWow64_32Key, key), reg::kSuccess);
 }
 
 TEST_F(SettingsStore, EachTypeHasItsRegistryRepresentation) {

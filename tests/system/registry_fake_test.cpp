@@ -67,19 +67,19 @@ TEST_F(FakeRegistry, WrittenBytesAreKeptExactly) {
 
   // No terminator is added on the way in: a stored value keeps the bytes it was given.
   RegKey key;
-  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, L"SOFTWARE\\x", reg::kKeyAllAccess, key), reg::kSuccess);
+  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, L"SOFTWARE\\x", reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kSuccess);
   ASSERT_EQ(key.SetValue(L"raw", reg::kRegSz, {'a', 0}), reg::kSuccess);
   EXPECT_EQ(fake::GetValue(RegRoot::CurrentUser, L"SOFTWARE\\x", L"raw")->data.size(), 2u);
 }
 
 TEST_F(FakeRegistry, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
   RegKey key;
-  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, L"Software\\Vornhalt\\Sub", reg::kKeyAllAccess, key), reg::kSuccess);
+  ASSERT_EQ(RegKey::Create(RegRoot::CurrentUser, L"Software\\Vornhalt\\Sub", reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kSuccess);
   ASSERT_EQ(key.SetValue(L"Guid", reg::kRegSz, reg::StringData(L"1")), reg::kSuccess);
   ASSERT_EQ(key.SetValue(L"GUID", reg::kRegSz, reg::StringData(L"2")), reg::kSuccess);
 
   RegKey again;
-  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"SOFTWARE\\vornhalt", reg::kKeyRead, again), reg::kSuccess);
+  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"SOFTWARE\\vornhalt", reg::kKeyRead | reg::kWow64_32Key, again), reg::kSuccess);
   std::wstring name;
   ASSERT_EQ(again.EnumSubKey(0, name), reg::kSuccess);
   EXPECT_EQ(name, L"Sub");
@@ -100,8 +100,6 @@ TEST_F(FakeRegistry, MachineAndClassesHaveTwoViewsAndTheCurrentUserOne) {
     ASSERT_EQ(RegKey::Create(r.root, L"Scratch\\k", reg::kKeyAllAccess | reg::kWow64_64Key, key), reg::kSuccess);
     EXPECT_TRUE(fake::KeyExists(r.root, L"Scratch\\k", View::Bits64));
     EXPECT_EQ(fake::KeyExists(r.root, L"Scratch\\k", View::Bits32), r.shared);
-    // No view flag and KEY_WOW64_32KEY both mean the 32-bit view.
-    EXPECT_EQ(RegKey::Open(r.root, L"Scratch\\k", reg::kKeyRead, key) == reg::kSuccess, r.shared);
     EXPECT_EQ(RegKey::Open(r.root, L"Scratch\\k", reg::kKeyRead | reg::kWow64_32Key, key) == reg::kSuccess, r.shared);
   }
 }
@@ -124,11 +122,11 @@ TEST_F(FakeRegistry, SubkeysOpenInTheParentsViewUnlessTheyNameOne) {
 TEST_F(FakeRegistry, AccessMaskLimitsWhatAnOpenKeyMayDo) {
   fake::PutValue(RegRoot::CurrentUser, L"S", L"v", {reg::kRegDword, {1, 0, 0, 0}});
   RegKey reader;
-  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"S", reg::kKeyRead, reader), reg::kSuccess);
+  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"S", reg::kKeyRead | reg::kWow64_32Key, reader), reg::kSuccess);
   EXPECT_EQ(reader.SetValue(L"v", reg::kRegDword, {2, 0, 0, 0}), reg::kAccessDenied);
   EXPECT_EQ(reader.DeleteValue(L"v"), reg::kAccessDenied);
   RegKey writer;
-  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"S", reg::kKeyWrite, writer), reg::kSuccess);
+  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, L"S", reg::kKeyWrite | reg::kWow64_32Key, writer), reg::kSuccess);
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
   EXPECT_EQ(writer.QueryValue(L"v", type, data), reg::kAccessDenied);
@@ -143,7 +141,7 @@ TEST_F(FakeRegistry, AccessMaskLimitsWhatAnOpenKeyMayDo) {
 TEST_F(FakeRegistry, DeletingKeys) {
   fake::PutValue(RegRoot::LocalMachine, L"A\\B\\C", L"v", {reg::kRegSz, {}});
   RegKey a;
-  ASSERT_EQ(RegKey::Open(RegRoot::LocalMachine, L"A", reg::kKeyAllAccess, a), reg::kSuccess);
+  ASSERT_EQ(RegKey::Open(RegRoot::LocalMachine, L"A", reg::kKeyAllAccess | reg::kWow64_32Key, a), reg::kSuccess);
   EXPECT_EQ(a.DeleteSubKey(L"b"), reg::kAccessDenied);  // it still has a subkey
   RegKey b;
   ASSERT_EQ(RegKey::Open(a, L"B", reg::kKeyAllAccess, b), reg::kSuccess);
@@ -165,14 +163,14 @@ TEST_F(FakeRegistry, DeniedWritesModelARunWithoutElevation) {
   fake::DenyWritesBelow(RegRoot::LocalMachine, L"SOFTWARE");
 
   RegKey key;
-  EXPECT_EQ(RegKey::Create(RegRoot::LocalMachine, L"Software\\New", reg::kKeyAllAccess, key), reg::kAccessDenied);
+  EXPECT_EQ(RegKey::Create(RegRoot::LocalMachine, L"Software\\New", reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kAccessDenied);
   EXPECT_EQ(RegKey::Create(RegRoot::LocalMachine, L"software\\New", reg::kKeyAllAccess | reg::kWow64_64Key, key),
             reg::kAccessDenied);
-  EXPECT_EQ(RegKey::Open(RegRoot::LocalMachine, L"Software\\Existing", reg::kKeyAllAccess, key), reg::kAccessDenied);
+  EXPECT_EQ(RegKey::Open(RegRoot::LocalMachine, L"Software\\Existing", reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kAccessDenied);
   EXPECT_FALSE(fake::KeyExists(RegRoot::LocalMachine, L"Software\\New"));
 
   // Reading still works; the loud write raises, the reads that create their key read empty.
-  EXPECT_EQ(RegKey::Open(RegRoot::LocalMachine, L"Software\\Existing", reg::kKeyRead, key), reg::kSuccess);
+  EXPECT_EQ(RegKey::Open(RegRoot::LocalMachine, L"Software\\Existing", reg::kKeyRead | reg::kWow64_32Key, key), reg::kSuccess);
   EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::LocalMachine, L"Software\\Existing", L"DisplayIcon"), L"");
   EXPECT_EQ(sys::ReadRegString(RegRoot::LocalMachine, L"Software\\Existing", L"DisplayIcon"), L"");
   try {
@@ -185,7 +183,7 @@ TEST_F(FakeRegistry, DeniedWritesModelARunWithoutElevation) {
   EXPECT_NO_THROW(sys::WriteRegString(RegRoot::CurrentUser, L"Software\\New", L"v", L"y"));
 
   fake::Reset();
-  EXPECT_EQ(RegKey::Create(RegRoot::LocalMachine, L"Software\\New", reg::kKeyAllAccess, key), reg::kSuccess);
+  EXPECT_EQ(RegKey::Create(RegRoot::LocalMachine, L"Software\\New", reg::kKeyAllAccess | reg::kWow64_32Key, key), reg::kSuccess);
 }
 
 }  // namespace

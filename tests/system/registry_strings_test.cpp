@@ -29,7 +29,7 @@ struct ReadBack {
   std::vector<std::uint8_t> data;
 };
 
-ReadBack Query(RegRoot root, const std::wstring& path, const std::wstring& name, std::uint32_t view = 0) {
+ReadBack Query(RegRoot root, const std::wstring& path, const std::wstring& name, std::uint32_t view = reg::kWow64_32Key) {
   ReadBack r;
   RegKey key;
   r.rc = RegKey::Open(root, path, reg::kKeyRead | view, key);
@@ -38,13 +38,13 @@ ReadBack Query(RegRoot root, const std::wstring& path, const std::wstring& name,
 }
 
 void Put(RegRoot root, const std::wstring& path, const std::wstring& name, std::uint32_t type,
-         const std::vector<std::uint8_t>& data, std::uint32_t view = 0) {
+         const std::vector<std::uint8_t>& data, std::uint32_t view = reg::kWow64_32Key) {
   RegKey key;
   ASSERT_EQ(RegKey::Create(root, path, reg::kKeyAllAccess | view, key), reg::kSuccess);
   ASSERT_EQ(key.SetValue(name, type, data), reg::kSuccess);
 }
 
-bool KeyExists(RegRoot root, const std::wstring& path, std::uint32_t view = 0) {
+bool KeyExists(RegRoot root, const std::wstring& path, std::uint32_t view = reg::kWow64_32Key) {
   RegKey key;
   return RegKey::Open(root, path, reg::kKeyRead | view, key) == reg::kSuccess;
 }
@@ -176,7 +176,7 @@ TEST_F(RegistryStrings, QueryStringValueReadsOnlyStringTypesAndSaysWhyNot) {
   };
   for (const Case& c : cases) Put(RegRoot::CurrentUser, kScratch, c.name, c.type, c.data);
   RegKey key;
-  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, kScratch, reg::kKeyRead, key), reg::kSuccess);
+  ASSERT_EQ(RegKey::Open(RegRoot::CurrentUser, kScratch, reg::kKeyRead | reg::kWow64_32Key, key), reg::kSuccess);
   for (const Case& c : cases) {
     SCOPED_TRACE(common::WideToUtf8(c.name));
     std::wstring text = L"stale";

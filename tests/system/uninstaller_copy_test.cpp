@@ -134,7 +134,12 @@ TEST(UninstallerCopy, SignedInstallerIsCopiedWhole) {
   image += std::string("\x10\x00\x00\x00\x00\x02\x02\x00signature", 17);
   std::uint32_t pe = 0;
   std::memcpy(&pe, image.data() + 0x3C, 4);
-  const std::size_t security = pe + 24 + 96 + 4 * 8;
+  // The data directories follow the optional header's fixed part: 96 bytes in a 32-bit image
+  // (magic 0x10B), 112 in a 64-bit one (0x20B).
+  std::uint16_t magic = 0;
+  std::memcpy(&magic, image.data() + pe + 24, 2);
+  ASSERT_TRUE(magic == 0x10B || magic == 0x20B);
+  const std::size_t security = pe + 24 + (magic == 0x10B ? 96 : 112) + 4 * 8;
   const std::uint32_t size = 17;
   std::memcpy(image.data() + security, &offset, 4);
   std::memcpy(image.data() + security + 4, &size, 4);

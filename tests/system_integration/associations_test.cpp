@@ -107,13 +107,13 @@ TEST_F(Registrations, ExtraArgumentsStandBeforeTheFile) {
 TEST_F(Registrations, UserChoiceIsWrittenOnlyWhenItDiffers) {
   const std::wstring choicePath = kFileExts + ext_ + L"\\UserChoice";
   sys::AssociateFileExt(ext_, progId_, progId_, kProgram, L"");
-  ChangeWatch watch(RegRoot::CurrentUser, choicePath, 0);
+  ChangeWatch watch(RegRoot::CurrentUser, choicePath, sys::reg::kWow64_32Key);
   watch.Mark();
   sys::AssociateFileExt(ext_, progId_, progId_, kProgram, L"");
   EXPECT_FALSE(watch.Changed());
 
   sys::RegKey key;
-  ASSERT_EQ(sys::RegKey::Create(RegRoot::CurrentUser, choicePath, sys::reg::kKeyAllAccess, key), 0);
+  ASSERT_EQ(sys::RegKey::Create(RegRoot::CurrentUser, choicePath, sys::reg::kKeyAllAccess | sys::reg::kWow64_32Key, key), 0);
   sys::SetStringValue(key, L"Progid", L"OtherViewer.orvtest");
   key.Close();
   watch.Mark();
@@ -166,7 +166,7 @@ TEST_F(Registrations, UrlProtocolInTheSixtyFourBitView) {
 TEST_F(Registrations, RunEntryHoldsTheQuotedProgramUntilRemoved) {
   const std::wstring run(sys::kRunKey);
   sys::RegKey key;
-  ASSERT_EQ(sys::RegKey::Create(RegRoot::CurrentUser, run, sys::reg::kKeyAllAccess, key), 0);
+  ASSERT_EQ(sys::RegKey::Create(RegRoot::CurrentUser, run, sys::reg::kKeyAllAccess | sys::reg::kWow64_32Key, key), 0);
   sys::SetStringValue(key, softId_, L"C:\\old\\Orvatte.exe -hidden");
   sys::SetStringValue(key, softId_ + L"-neighbour", L"kept");
   key.Close();

@@ -18,7 +18,7 @@ struct RegValue {
 };
 
 inline std::optional<RegValue> ReadValue(sys::RegRoot root, const std::wstring& path, const std::wstring& name,
-                                         std::uint32_t view = 0) {
+                                         std::uint32_t view = sys::reg::kWow64_32Key) {
   sys::RegKey key;
   if (sys::RegKey::Open(root, path, sys::reg::kKeyRead | view, key) != sys::reg::kSuccess) return std::nullopt;
   RegValue value;
@@ -27,18 +27,18 @@ inline std::optional<RegValue> ReadValue(sys::RegRoot root, const std::wstring& 
 }
 
 inline std::wstring ReadText(sys::RegRoot root, const std::wstring& path, const std::wstring& name,
-                             std::uint32_t view = 0) {
+                             std::uint32_t view = sys::reg::kWow64_32Key) {
   const auto value = ReadValue(root, path, name, view);
   return value ? value->Text() : L"<missing>";
 }
 
-inline bool KeyExists(sys::RegRoot root, const std::wstring& path, std::uint32_t view = 0) {
+inline bool KeyExists(sys::RegRoot root, const std::wstring& path, std::uint32_t view = sys::reg::kWow64_32Key) {
   sys::RegKey key;
   return sys::RegKey::Open(root, path, sys::reg::kKeyRead | view, key) == sys::reg::kSuccess;
 }
 
 // Deletes root\path with everything below it.
-inline void DeleteKeyTree(sys::RegRoot root, const std::wstring& path, std::uint32_t view = 0) {
+inline void DeleteKeyTree(sys::RegRoot root, const std::wstring& path, std::uint32_t view = sys::reg::kWow64_32Key) {
   sys::RegKey key;
   if (sys::RegKey::Open(root, path, sys::reg::kKeyAllAccess | view, key) == sys::reg::kSuccess) {
     std::vector<std::wstring> children;

@@ -83,7 +83,7 @@ TEST_F(UninstallRegistration, EmptyVersionAndPublisherAreLeftOut) {
 
 TEST_F(UninstallRegistration, InstalledPathLosesEveryQuote) {
   sys::RegKey key;
-  ASSERT_EQ(sys::RegKey::Create(RegRoot::LocalMachine, Path(), sys::reg::kKeyAllAccess, key), 0);
+  ASSERT_EQ(sys::RegKey::Create(RegRoot::LocalMachine, Path(), sys::reg::kKeyAllAccess | sys::reg::kWow64_32Key, key), 0);
   key.SetValue(L"DisplayIcon", sys::reg::kRegSz, sys::reg::StringData(L"\"C:\\x\\Orv\"atte.exe\""));
   EXPECT_EQ(sys::GetInstalledExePath(softId_), L"C:\\x\\Orvatte.exe");
   const std::vector<std::uint8_t> dword{1, 0, 0, 0};
@@ -103,7 +103,7 @@ TEST_F(UninstallRegistration, DeleteRemovesSubkeysFirstAndNothingElse) {
   sys::WriteUninstallInfo(softId_ + L"-sibling", L"Other", L"C:\\Q\\Other.exe", L"C:\\Q", L"1", L" ");
   for (const wchar_t* below : {L"\\a\\b\\c", L"\\a\\d", L"\\e"}) {
     sys::RegKey key;
-    ASSERT_EQ(sys::RegKey::Create(RegRoot::LocalMachine, Path() + below, sys::reg::kKeyAllAccess, key), 0);
+    ASSERT_EQ(sys::RegKey::Create(RegRoot::LocalMachine, Path() + below, sys::reg::kKeyAllAccess | sys::reg::kWow64_32Key, key), 0);
   }
   sys::DeleteUninstallInfo(L"");  // names no product
   EXPECT_TRUE(KeyExists(RegRoot::LocalMachine, Path() + L"\\a\\b\\c"));
