@@ -16,6 +16,7 @@
 #include "system/folder_access.h"
 #include "system/private_folder_win.h"
 #include "system/registry.h"
+#include "system/registry_strings.h"
 #include "system/registry_values.h"
 #include "system/win_handle.h"
 
@@ -288,8 +289,13 @@ GuardedFolders ProtectedFolders() {
     if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, path.Receive()))) folders.known.push_back(path.Get());
   }
   folders.known.push_back(GetTempDir());
-  // A 32-bit process is shown the x86 Program Files folder by its folder ids; the native one too.
+  // A 32-bit process is shown the x86 Program Files and Common Files folders by their folder ids, a
+  // 64-bit one the native Common Files: the native folders too, from the machine's 64-bit view.
   for (std::wstring& programFiles : GetProgramFilesDirs()) folders.known.push_back(std::move(programFiles));
+  if (std::wstring common = ReadRegStringQuiet(RegRoot::LocalMachine, kCurrentVersionKey, L"CommonFilesDir");
+      !common.empty()) {
+    folders.known.push_back(std::move(common));
+  }
 
   // Every profile on the machine keeps its usual folders; those of users other than the current
   // and the desktop user are refused with everything in them.

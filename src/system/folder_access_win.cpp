@@ -11,8 +11,6 @@
 namespace sys {
 namespace {
 
-constexpr std::wstring_view kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
 std::wstring SidText(PSID sid) {
   wchar_t* raw = nullptr;
   if (sid == nullptr || !ConvertSidToStringSidW(sid, &raw)) return std::wstring();

@@ -9,6 +9,10 @@
 
 namespace sys {
 
+// HKEY_LOCAL_MACHINE's key of Windows' own settings, among them its folders ("ProgramFilesDir",
+// "CommonFilesDir"), which only administrators may change.
+inline constexpr std::wstring_view kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
 // Opens root\subKey with KEY_ALL_ACCESS in the 32-bit view, creating it when missing,
 // and reads a REG_SZ or REG_EXPAND_SZ value (unexpanded, cut at its first NUL). A missing key or
 // value reads as empty text; a value of another type raises common::EGeneralError

@@ -1239,8 +1239,11 @@ def minimal_product_looks_complete(run: Run):
 
 
 def classes_key(reg, key: str):
-    """A key below the classes root as a 32-bit program writes it (shared, or the 32-bit view)."""
-    for root in (r"Software\Classes", r"Software\Wow6432Node\Classes"):
+    """A key below the classes root as a 32-bit program writes it: shared, or in the 32-bit view. On
+    Windows a file type's key is shared, whatever view is asked for; Wine stores one opened with
+    KEY_WOW64_32KEY (as the 64-bit test build names the 32-bit program's view) below
+    Software\Classes\Wow6432Node, to which Software\Wow6432Node\Classes links."""
+    for root in (r"Software\Classes", r"Software\Wow6432Node\Classes", r"Software\Classes\Wow6432Node"):
         found = reg.key(root + "\\" + key if key else root)
         if found is not None:
             return found

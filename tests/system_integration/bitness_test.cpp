@@ -14,6 +14,7 @@
 #include "support/message_box_recorder.h"
 #include "support/registry_tree.h"
 #include "system/associations.h"
+#include "system/files.h"
 #include "system/folder_access.h"
 #include "system/processes.h"
 #include "system/registry.h"
@@ -129,7 +130,9 @@ std::vector<RegistryPlace> Places() {
 }
 
 // Whether the two views of root are separate trees, so that a value in one is missing from the
-// other. On the host they always are. Under Wine the current user's tree is one, as on Windows, and
+// other. The current user's tree is one on Windows, so there a view cannot go wrong; the rows of
+// HKEY_CURRENT_USER show only that the value is written and found. On the host the other roots'
+// views always are separate. Under Wine the current user's tree is one, as on Windows, and
 // HKEY_CLASSES_ROOT merges trees in ways of its own; the machine's software keys are separate.
 bool ViewsAreSeparate(RegRoot root) {
 #ifdef _WIN32
@@ -177,18 +180,25 @@ TEST_F(Bitness, ReadersLookInTheViewsTheWritersUse) {
 }
 
 #ifdef _WIN32
-// The folders, under Wine's 64-bit prefix (the one both builds run in): the same in both builds,
-// except the system programs, which come from the build's own system folder. The 32-bit installer
-// is given SysWOW64 there by Windows; the 64-bit build System32, whose programs are the ones that
-// run where 32-bit programs cannot.
+// The folders, under Wine's 64-bit prefix (the one both builds run in): the same in both builds.
+// The system programs are named in System32 by both; only what runs differs, since Windows
+// redirects a 32-bit program's System32 to SysWOW64 when the file is opened.
 TEST_F(Bitness, FoldersAreThoseOfThe32BitInstaller) {
   EXPECT_EQ(common::UpperCase(sys::GetProgramFilesDir()), L"C:\\PROGRAM FILES (X86)");
   std::vector<std::wstring> both;
   for (const std::wstring& folder : sys::GetProgramFilesDirs()) both.push_back(common::UpperCase(folder));
   EXPECT_EQ(both, (std::vector<std::wstring>{L"C:\\PROGRAM FILES (X86)", L"C:\\PROGRAM FILES"}));
-  const std::wstring systemFolder = sizeof(void*) == 4 ? L"C:\\WINDOWS\\SYSWOW64" : L"C:\\WINDOWS\\SYSTEM32";
   for (const wchar_t* program : {L"cmd.exe", L"regsvr32.exe", L"ping.exe", L"attrib.exe", L"rundll32.exe"}) {
-    EXPECT_EQ(common::UpperCase(sys::SystemProgramPath(program)), systemFolder + L"\\" + common::UpperCase(program));
+    EXPECT_EQ(common::UpperCase(sys::SystemProgramPath(program)), L"C:\\WINDOWS\\SYSTEM32\\" + common::UpperCase(program));
+  }
+}
+
+// The protected-folder guard knows the same folders in both builds, though folder ids name the x86
+// or the native ones depending on the bitness that asks.
+TEST_F(Bitness, BothProgramFilesAndCommonFilesFoldersAreProtected) {
+  for (const wchar_t* folder : {L"C:\\Program Files", L"C:\\Program Files (x86)", L"C:\\Program Files\\Common Files",
+                                L"C:\\Program Files (x86)\\Common Files"}) {
+    EXPECT_TRUE(sys::IsProtectedFolder(folder)) << Name(folder);
   }
 }
 
