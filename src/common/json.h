@@ -3,6 +3,7 @@
 // costs the installer's size, and nothing is raised: a malformed document is no value.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -13,7 +14,13 @@ namespace common {
 // Whether text after the first complete value makes the document malformed.
 enum class JsonTrailing { kRefused, kIgnored };
 
-// The value text holds, which must be valid UTF-8; nothing when it is not JSON.
+// The deepest nesting of arrays and objects a document may have. No configuration or answer comes
+// near it; a deeper one, such as a server's megabyte of nested brackets, would make every
+// recursive walk of the value (a copy, a comparison, a dump) overrun a thread's stack.
+inline constexpr std::size_t kMaxJsonDepth = 64;
+
+// The value text holds, which must be valid UTF-8; nothing when it is not JSON, or when it is
+// nested deeper than kMaxJsonDepth.
 std::optional<nlohmann::json> ParseJson(std::string_view text, JsonTrailing trailing);
 
 }  // namespace common

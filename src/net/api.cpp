@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <utility>
 
 #include "common/crypto.h"
 #include "common/json.h"
@@ -107,12 +108,12 @@ std::wstring TAPI::getGlobalGUID(std::wstring_view softId) {
 bool TAPI::getJsonObject(const std::wstring& strData, nlohmann::json& jsData, int& retCode) {
   if (strData.empty()) return false;
   // Whatever follows the first complete value is left unread.
-  const std::optional<nlohmann::json> parsed =
-      common::ParseJson(common::WideToUtf8(strData), common::JsonTrailing::kIgnored);
+  std::optional<nlohmann::json> parsed = common::ParseJson(common::WideToUtf8(strData), common::JsonTrailing::kIgnored);
   if (!parsed) return false;
-  const nlohmann::json& document = *parsed;
+  nlohmann::json& document = *parsed;
   const bool isObject = document.is_object();
-  jsData = isObject && document.contains("data") ? document["data"] : nlohmann::json();
+  // Moved, not copied: the answer may be as large as a response may be.
+  jsData = isObject && document.contains("data") ? std::move(document["data"]) : nlohmann::json();
   retCode = isObject && document.contains("code") ? CodeOf(document["code"]) : 0;
   return true;
 }

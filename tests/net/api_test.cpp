@@ -1,10 +1,14 @@
 // API client on the scripted transport and the in-memory registry: device code, envelope parsing,
 // parameter strings, lookup outcomes.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <functional>
 #include <regex>
+#include <string>
 #include <thread>
 
+#include "common/json.h"
 #include "common/strings.h"
 #include "net/api.h"
 #include "net/guid.h"
@@ -73,6 +77,46 @@ TEST(GetJsonObject, EnvelopesAsATable) {
     } else {
       EXPECT_EQ(code, 42) << c.body;
       EXPECT_EQ(data, "untouched") << c.body;
+    }
+  }
+}
+
+// Runs work on a thread with the 2 MiB of stack that a thread of the Windows build has.
+void OnWorkerSizedStack(const std::function<void()>& work) {
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, 2u << 20), 0);
+  pthread_t thread;
+  auto run = [](void* w) -> void* {
+    (*static_cast<const std::function<void()>*>(w))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+std::wstring NestedData(std::size_t depth) {
+  return LR"({"code":0,"data":)" + std::wstring(depth, L'[') + std::wstring(depth, L']') + L"}";
+}
+
+// An answer nested deeper than any the server sends is damaged: at the limit it is read, one level
+// more is refused, and a megabyte of brackets is refused without overrunning the lookup thread's
+// stack (a copy of such a value recursed once per level).
+TEST(GetJsonObject, NestingIsLimited) {
+  const struct {
+    std::size_t depth;  // of the "data" value; the envelope adds one
+    bool read;
+  } cases[] = {{common::kMaxJsonDepth - 1, true}, {common::kMaxJsonDepth, false}, {(1u << 20) / 2 - 16, false}};
+  for (const auto& c : cases) {
+    const std::wstring body = NestedData(c.depth);
+    bool read = !c.read;
+    nlohmann::json data;
+    int code = 42;
+    OnWorkerSizedStack([&] { read = net::TAPI::getJsonObject(body, data, code); });
+    EXPECT_EQ(read, c.read) << "depth " << c.depth << ", " << body.size() << " characters";
+    if (c.read) {
+      EXPECT_EQ(data.dump(), std::string(c.depth, '[') + std::string(c.depth, ']'));
     }
   }
 }
