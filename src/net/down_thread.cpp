@@ -127,17 +127,25 @@ int TDownThread::Transfer(sys::OutputFile& file) {
 
 void TDownThread::Execute() {
   FResponseCode = kDownloadFailed;
-  {
-    // Others may read the file while it grows (not delete or rename it); a failed download's goes.
+  bool created = false;
+  try {
+    // Others may read the file while it grows (not delete or rename it).
     sys::OutputFile file;
-    if (file.Create(FFileName, sys::FileCreation::Replace, sys::FileSharing::ReadWrite) == sys::CreateResult::Created) {
+    created = file.Create(FFileName, sys::FileCreation::Replace, sys::FileSharing::ReadWrite) ==
+              sys::CreateResult::Created;
+    if (created) {
       FResponseCode = kDownloadRunning;
       FResponseCode = Transfer(file);
       // A file whose last bytes the system could not keep is no download.
       if (!file.Close()) FResponseCode = kDownloadFailed;
-      if (FResponseCode < 0) sys::RemoveFile(FFileName);
     }
+  } catch (...) {
+    // Whatever broke the transfer (the transport, memory) fails it: the install waits for this
+    // finish, and would wait for ever without it.
+    FResponseCode = kDownloadFailed;
   }
+  // A failed download's file goes, once it is closed.
+  if (created && FResponseCode < 0) sys::RemoveFile(FFileName);
   sys::RunOnGuiThread([this] {
     if (FOnFinish) FOnFinish(this, static_cast<std::int64_t>(FResponseCode));
   });

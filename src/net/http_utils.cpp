@@ -70,8 +70,14 @@ THttpThread::THttpThread(bool /*createSuspended*/, THttpData httpData, std::shar
 THttpThread::~THttpThread() = default;
 
 void THttpThread::Execute() {
-  FHttpSuccess =
-      HttpRequest(*transport_, FHttpData.url, FHttpData.params, FHttpData.httpMethod, FHttpData.timeout, FRespData);
+  try {
+    FHttpSuccess =
+        HttpRequest(*transport_, FHttpData.url, FHttpData.params, FHttpData.httpMethod, FHttpData.timeout, FRespData);
+  } catch (...) {
+    // A request that broke off is a failed one, and its waiter still hears of it.
+    FHttpSuccess = false;
+    FRespData.clear();
+  }
   sys::RunOnGuiThread([this] {
     if (FOnFinish) FOnFinish(this, FRespData, FHttpSuccess);
   });

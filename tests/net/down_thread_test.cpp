@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <stdexcept>
 
 #include "net/down_thread.h"
 #include "net/http_fake.h"
@@ -48,7 +50,7 @@ class DownThreadTest : public ::testing::Test {
   Download Run(const fs::path& file, const std::wstring& url = L"http://pkg.test/files/p.zip") {
     Download d;
     net::StartDownThread(
-        http_, url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { d.begins.push_back(total); },
+        transport_, url, file.wstring(), [&](net::TDownThread*, std::int64_t total) { d.begins.push_back(total); },
         [&](net::TDownThread*, std::int64_t count) { d.works.push_back(count); },
         [&](net::TDownThread* sender, std::int64_t code) {
           EXPECT_NE(sender, nullptr);
@@ -60,6 +62,7 @@ class DownThreadTest : public ::testing::Test {
   }
 
   std::shared_ptr<net::fake::ScriptedTransport> http_ = std::make_shared<net::fake::ScriptedTransport>();
+  std::shared_ptr<net::HttpTransport> transport_ = http_;  // what the worker is given
   fs::path dir_;
 };
 
@@ -116,6 +119,35 @@ TEST_F(DownThreadTest, FailuresGiveMinusTwoAndLeaveNoFile) {
     const Download d = Run(file);
     EXPECT_EQ(d.code, net::kDownloadFailed) << c.name;
     EXPECT_FALSE(fs::exists(file)) << c.name;
+  }
+}
+
+// The script's transport until it has answered `answered` requests; then every request throws.
+class TransportThatThrows final : public net::HttpTransport {
+ public:
+  TransportThatThrows(std::shared_ptr<net::HttpTransport> inner, int answered)
+      : inner_(std::move(inner)), answered_(answered) {}
+  std::unique_ptr<net::HttpStream> OpenGet(const std::wstring& url, const net::HttpGetOptions& options) override {
+    if (answered_-- <= 0) throw std::runtime_error("transport broke");
+    return inner_->OpenGet(url, options);
+  }
+
+ private:
+  std::shared_ptr<net::HttpTransport> inner_;
+  int answered_;
+};
+
+// A worker whose transfer throws still finishes, failed, and leaves no file: the install waits for
+// the finish. Whether it throws at the first request or at the resume of a broken body.
+TEST_F(DownThreadTest, ATransferThatThrowsFinishesFailedAndLeavesNoFile) {
+  http_->SetAnswer(L"/files/p.zip", {.status = 200, .body = Pattern(300'000), .breakAfter = 100'000});
+  for (const int answered : {0, 1}) {
+    transport_ = std::make_shared<TransportThatThrows>(http_, answered);
+    const auto file = dir_ / "p.zip";
+    const Download d = Run(file);
+    EXPECT_TRUE(d.finished) << answered;
+    EXPECT_EQ(d.code, net::kDownloadFailed) << answered;
+    EXPECT_FALSE(fs::exists(file)) << answered;
   }
 }
 

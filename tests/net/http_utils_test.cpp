@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include "net/http_fake.h"
@@ -168,6 +170,28 @@ TEST_F(HttpRequestTest, WorkerCompletionRunsOnTheGuiThreadWithBodyAndResult) {
   EXPECT_EQ(ok.thread, std::this_thread::get_id());
   EXPECT_FALSE(bad.success);
   EXPECT_EQ(bad.body, L"");
+}
+
+// A request that throws on the worker still reports, failed and empty, on the GUI thread.
+TEST_F(HttpRequestTest, AWorkerWhoseRequestThrowsStillFinishes) {
+  sys::InitGuiThread();
+  class Throwing final : public net::HttpTransport {
+    std::unique_ptr<net::HttpStream> OpenGet(const std::wstring&, const net::HttpGetOptions&) override {
+      throw std::runtime_error("transport broke");
+    }
+  };
+  bool done = false;
+  bool success = true;
+  std::wstring body = L"untouched";
+  net::StartHttpThread(std::make_shared<Throwing>(), L"http://h/ok", L"", net::kMethodGet, 5000,
+                       [&](net::THttpThread*, const std::wstring& b, bool s) {
+                         done = true;
+                         body = b;
+                         success = s;
+                       });
+  EXPECT_TRUE(PumpUntil([&] { return done; }));
+  EXPECT_FALSE(success);
+  EXPECT_EQ(body, L"");
 }
 
 TEST(WinHttpSetup, TheBranchFollowsTheWindowsVersion) {
