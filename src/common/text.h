@@ -22,4 +22,9 @@ std::wstring AnsiToWide(std::string_view ansi);
 // Locale-aware upper-casing, one character for one character, so positions stay valid.
 std::wstring UpperCase(std::wstring_view text);
 
+// Upper-casing as file systems compare names without regard to case: by Unicode's simple case
+// mappings in every locale (the invariant one), one character for one character. 'é' and 'É',
+// 'σ' and 'Σ' fold alike, 'i' folds to 'I' in a Turkish locale too, and 'İ' stays apart.
+std::wstring FoldNameCase(std::wstring_view text);
+
 }  // namespace common

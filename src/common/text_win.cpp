@@ -27,4 +27,13 @@ std::wstring UpperCase(std::wstring_view text) {
   return out;
 }
 
+std::wstring FoldNameCase(std::wstring_view text) {
+  std::wstring out(text);
+  if (!out.empty()) {
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), out.data(),
+                  static_cast<int>(out.size()), nullptr, nullptr, 0);
+  }
+  return out;
+}
+
 }  // namespace common

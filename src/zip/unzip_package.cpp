@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cwctype>
 #include <deque>
 #include <map>
 #include <memory>
@@ -99,16 +98,17 @@ struct EntryPlan {
 
 EntryPlan Known(PackageEntryOutcome outcome) { return EntryPlan{outcome, {}, {}}; }
 
-// A path as the file systems of either build might name it: without regard to case, and without
+// A path as the file systems of either build might name it: without regard to case (Unicode's, not
+// only ASCII's: NTFS folds 'É' and 'é' alike), and without
 // the dots and spaces that end a name, which Windows drops. Related below goes further.
 std::wstring Folded(const std::wstring& path) {
   std::wstring folded;
   const auto dropNameEnd = [&folded] {
     while (!folded.empty() && (folded.back() == L'.' || folded.back() == L' ')) folded.pop_back();
   };
-  for (wchar_t c : path) {
+  for (wchar_t c : common::FoldNameCase(path)) {
     if (c == L'/' || c == L'\\') dropNameEnd();
-    folded += static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    folded += c;
   }
   dropNameEnd();
   return folded;

@@ -42,6 +42,26 @@ TEST(Utf8, ValidUtf8IsTheRoundTripThroughWideText) {
   }
 }
 
+// Names that NTFS holds for one fold alike, in any locale; others stay apart.
+TEST(FoldNameCase, FoldsAsFileSystemsCompareNames) {
+  const struct {
+    const wchar_t* a;
+    const wchar_t* b;
+    bool alike;
+  } cases[] = {
+      {L"readme.TXT", L"README.txt", true},     {L"é.txt", L"É.TXT", true},  {L"ä", L"Ä", true},
+      {L"σ", L"Σ", true},                       {L"ω", L"Ω", true},          {L"ж.~0.part", L"Ж.~0.PART", true},
+      {L"i", L"I", true},                       {L"İ", L"I", false},         {L"中文", L"中文", true},
+      {L"中", L"文", false},                     {L"e", L"é", false},
+  };
+  for (const auto& c : cases) {
+    const std::wstring a = common::FoldNameCase(c.a);
+    const std::wstring b = common::FoldNameCase(c.b);
+    EXPECT_EQ(a == b, c.alike) << common::WideToUtf8(c.a) << " / " << common::WideToUtf8(c.b);
+    EXPECT_EQ(a.size(), std::wstring_view(c.a).size());
+  }
+}
+
 TEST(UpperCase, KeepsLength) {
   EXPECT_EQ(UpperCase(L"ab[version]安"), L"AB[VERSION]安");
 }

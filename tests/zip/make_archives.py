@@ -263,10 +263,12 @@ def python_archives(out, tree):
                 z.writestr("many/%02d.txt" % i, b"%d\n" % i)
 
     # Entries named like the temporary file of a later entry: more than one such name, another
-    # letter case, a name with the dot that Windows drops, a folder; with what zipfile makes of them.
+    # letter case (of ASCII, Latin, Greek and Cyrillic letters, which NTFS folds alike), a name with
+    # the dot that Windows drops, a folder; with what zipfile makes of them.
     names = os.path.join(out, "temporary_names.zip")
     with zipfile.ZipFile(names, "w", zipfile.ZIP_DEFLATED) as z:
-        for name in ("a.~0.part", "a.~1.part", "a", "B.~0.PART", "b", "c.~0.part/inside.txt", "c", "d.~0.part.", "d"):
+        for name in ("a.~0.part", "a.~1.part", "a", "B.~0.PART", "b", "c.~0.part/inside.txt", "c", "d.~0.part.", "d",
+                     "é.~0.part", "É", "σ.~0.part", "Σ", "Ж.~0.part", "ж"):
             z.writestr(name, b"entry %s\n" % name.encode())
     with zipfile.ZipFile(names) as z:
         z.extractall(os.path.join(out, "temporary_names"))
