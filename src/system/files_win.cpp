@@ -211,14 +211,29 @@ class WinHeldFolder : public HeldFolder {
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, kNoFollow, nullptr));
     if (!entry) return false;
-    FILE_BASIC_INFO basic{};
-    constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (GetFileInformationByHandleEx(entry.Get(), FileBasicInfo, &basic, sizeof(basic)) &&
-        (basic.FileAttributes & kBlocking) != 0) {
-      FILE_BASIC_INFO cleared{};  // zero times: left as they are
-      cleared.FileAttributes = basic.FileAttributes & ~kBlocking;
-      if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-      SetFileInformationByHandle(entry.Get(), FileBasicInfo, &cleared, sizeof(cleared));
+    BY_HANDLE_FILE_INFORMATION identity{};
+    if (GetFileInformationByHandle(entry.Get(), &identity) && identity.nNumberOfLinks > 1) {
+      // A file that has another name keeps its attributes: they are that name's too, wherever it
+      // is (a user's hard link to a file outside). Where the system can, such a read-only name goes
+      // without them; elsewhere it stays.
+      // FILE_DISPOSITION_INFO_EX of Windows 10 1809 with FILE_DISPOSITION_FLAG_DELETE,
+      // _POSIX_SEMANTICS and _IGNORE_READONLY_ATTRIBUTE; the headers offer it only to programs that
+      // need that Windows, and older ones refuse the call.
+      constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+      DWORD ignoringReadOnly = 0x1 | 0x2 | 0x10;
+      if (SetFileInformationByHandle(entry.Get(), kFileDispositionInfoEx, &ignoringReadOnly, sizeof(ignoringReadOnly))) {
+        return true;
+      }
+    } else {
+      FILE_BASIC_INFO basic{};
+      constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+      if (GetFileInformationByHandleEx(entry.Get(), FileBasicInfo, &basic, sizeof(basic)) &&
+          (basic.FileAttributes & kBlocking) != 0) {
+        FILE_BASIC_INFO cleared{};  // zero times: left as they are
+        cleared.FileAttributes = basic.FileAttributes & ~kBlocking;
+        if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry.Get(), FileBasicInfo, &cleared, sizeof(cleared));
+      }
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
     return SetFileInformationByHandle(entry.Get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;

@@ -26,6 +26,7 @@
 #include "support/message_box_recorder.h"
 #include "support/temp_folder.h"
 #include "support/wait_until.h"
+#include "system/file_io.h"
 #include "system/processes.h"
 #include "system/registry.h"
 
@@ -55,6 +56,28 @@ struct ProductTree {
   std::wstring operator/(const wchar_t* name) const { return dir + L"\\" + name; }
   std::wstring dir;
 };
+
+// A file of the folder that has another name outside it (a user's hard link): its attributes are
+// that name's too, and stay as they are. Not an issue on the host, where unlinking changes nothing.
+TEST(EmptyFolder, LeavesTheAttributesOfAFileWithAnotherNameAlone) {
+  TempFolder root;
+  const std::wstring outside = root / L"elsewhere.txt";
+  test_support::WriteFile(outside, "someone else's");
+  test_support::WriteFile(root / L"product\\plain.txt", "x");
+  std::error_code error;
+  std::filesystem::create_hard_link(test_support::FsPath(outside), test_support::FsPath(root / L"product\\linked.txt"),
+                                    error);
+  ASSERT_FALSE(error) << error.message();
+  test_support::MakeReadOnly(outside);
+  MakeHidden(outside);
+  sys::EmptyFolder(root / L"product", true);
+  EXPECT_FALSE(Exists(root / L"product\\plain.txt"));
+  EXPECT_EQ(sys::ProbePath(outside), sys::PathState::ReadOnly);
+#ifdef _WIN32
+  EXPECT_NE(GetFileAttributesW(outside.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+#endif
+  EXPECT_EQ(test_support::ReadFile(outside), "someone else's");
+}
 
 TEST(EmptyFolder, WithSubfoldersDeletesAllButDotEntries) {
   TempFolder root;
