@@ -45,8 +45,9 @@ bool IsOwnInstallDir(const std::wstring& folder, const std::wstring& softId);
 // Writes (or rewrites) the marker into folder; a link in its place is replaced, never followed.
 bool WriteInstallMarker(const std::wstring& folder, const std::wstring& softId);
 
-// Whether a folder of the user's settings may be emptied at uninstall: it lies below the user's
-// roaming or local application-data folder and is no protected folder itself.
+// Whether a folder of the user's settings may be emptied at uninstall, or a file of them deleted
+// before an install: it lies below the user's roaming or local application-data folder (links on
+// the way resolved) and is no protected folder itself.
 bool IsUserSettingsFolder(const std::wstring& folder);
 
 }  // namespace installer

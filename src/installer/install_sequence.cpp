@@ -156,7 +156,11 @@ void TInstallSequence::install() {
     return;
   }
 
-  if (!config.ConfigFileDeletedBeforeInstall.empty()) sys::DeleteFileForce(config.ConfigFileDeletedBeforeInstall);
+  // Only a file of the user's settings, and through no link: the path comes from the product's
+  // configuration with the user's folders put in, and the installer deletes with administrator rights.
+  if (!config.ConfigFileDeletedBeforeInstall.empty() && IsUserSettingsFolder(config.ConfigFileDeletedBeforeInstall)) {
+    sys::RemoveEntry(config.ConfigFileDeletedBeforeInstall);
+  }
 
   state_.setProgress(80);
   state_.view.ProcessMessages();

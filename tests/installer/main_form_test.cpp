@@ -1185,6 +1185,47 @@ TEST_F(MainFormTest, RegistryErrorOfTheUrlProtocolDoesNotStopTheInstall) {
   EXPECT_EQ(Registry(sys::RegRoot::LocalMachine, kUninstallKey, L"DisplayVersion"), L"2.0.5");
 }
 
+// The file a product names to be deleted before its install goes only when it lies below the
+// user's application-data folders, links on the way resolved; a file elsewhere, or reached through a
+// link, is the user's and stays.
+TEST_F(MainFormTest, TheFileDeletedBeforeInstallIsOnlyOneOfTheUsersSettings) {
+  const fs::path settings = root_ / "roaming" / "brisklens_win";
+  const fs::path elsewhere = root_ / "desktop" / "keep";
+  const struct {
+    const char* configured;  // JSON text of ConfigFileDeletedBeforeInstall
+    fs::path file;           // the file it must delete, or leave
+    bool deleted;
+  } cases[] = {
+      {R"(%appdata%\\brisklens_win\\old.ini)", settings / "old.ini", true},
+      {R"(%localappdata%\\cache.ini)", root_ / "local" / "cache.ini", true},
+      {R"(%appdata%\\..\\desktop\\keep\\notes.txt)", elsewhere / "notes.txt", false},
+      {R"(%appdata%\\brisklens_win\\linked\\notes.txt)", elsewhere / "notes.txt", false},
+      {R"(%appdata%\\brisklens_win\\pointer.ini)", elsewhere / "notes.txt", false},
+  };
+  SetResource(L"zipfile", Package());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.configured);
+    fs::create_directories(settings);
+    fs::create_directories(elsewhere);
+    std::ofstream(settings / "old.ini") << "old";
+    std::ofstream(root_ / "local" / "cache.ini") << "cache";
+    std::ofstream(elsewhere / "notes.txt") << "the user's";
+    if (!fs::is_symlink(settings / "linked")) fs::create_directory_symlink(elsewhere, settings / "linked");
+    if (!fs::is_symlink(settings / "pointer.ini")) fs::create_symlink(elsewhere / "notes.txt", settings / "pointer.ini");
+    SetResource(L"configfile", Config(std::string(R"(,"ConfigFileDeletedBeforeInstall":")") + c.configured + "\""));
+    form_.reset();
+    NewView();
+    Create().btnInstallClick();
+    EXPECT_EQ(form_->installStatus(), kInstalled);
+    EXPECT_EQ(fs::exists(c.file), !c.deleted);
+    if (!c.deleted) {
+      EXPECT_EQ(ReadAll(c.file), "the user's");
+    }
+    fs::remove_all(InstallDir());
+    sys::fake_registry::Reset();
+  }
+}
+
 TEST_F(MainFormTest, EmbeddedPackageNeedsNoServer) {
   SetResource(L"zipfile", Package());
   TFrmCommInst& form = Create();
