@@ -275,14 +275,8 @@ void TInstallSequence::startInstalledProgram() {
     return;
   }
 
-  std::uint32_t error = 0;
-  // Quoted, so that a folder with blanks cannot make the system start another program; started in
-  // its own folder, as StartProgramWithArgs does, so that it finds its files by relative path.
-  // When the desktop user's token cannot be had, the program is not started at all rather than
-  // elevated through the shell: the start has failed.
-  const std::wstring folder = sys::ProgramFolder(mainProg);
-  sys::RunAsDesktopUser(L"\"" + mainProg + L"\"", false, error, true, folder, false);
-  if (error != 0) {
+  // When the desktop user's token cannot be had, the start has failed.
+  if (const std::uint32_t error = sys::StartAsDesktopUser(mainProg); error != 0) {
     state_.reportInstallFail(L"run_exe_failed", static_cast<int>(error));
     state_.view.ShowMessageDialog(kRunFailed);
   }

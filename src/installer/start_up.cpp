@@ -129,7 +129,12 @@ bool TStartUp::prepareInstall(const std::wstring& firstArgument) {
   const std::wstring installed = sys::GetInstalledExePath(config.SoftId);
   if (!installed.empty() &&
       view.ShowCheckIfInstalled(L"检测到计算机中已存在此软件，是否为您更新到最新版本？") == kOpenInstalledResult) {
-    sys::RunProgram(installed, sys::kSwShowNormal, sys::ProgramFolder(installed));
+    // With the rights the install gives the product: it lies in a folder the user can change.
+    if (config.RunAsAdmin) {
+      sys::RunProgram(installed, sys::kSwShowNormal, sys::ProgramFolder(installed));
+    } else {
+      sys::StartAsDesktopUser(installed);
+    }
     view.HideAtStart();
     state_.quit(ExitCode::kOpenedInstalled);
     return false;

@@ -56,6 +56,12 @@ Process RunHiddenThroughCommandInterpreter(std::wstring_view file) {
   return RunWithOwnToken(CommandInterpreterLine(name), false, folder, false);
 }
 
+std::uint32_t StartAsDesktopUser(std::wstring_view program) {
+  std::uint32_t error = 0;
+  RunAsDesktopUser(L"\"" + std::wstring(program) + L"\"", false, error, true, ProgramFolder(program), false);
+  return error;
+}
+
 std::intptr_t RunProgram(std::wstring_view file, int showCmd, std::wstring_view directory) {
   return ShellOpen(nullptr, file, L"", directory, showCmd);
 }

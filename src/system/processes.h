@@ -77,7 +77,12 @@ std::wstring CommandInterpreterLine(std::wstring_view fileName);
 // has ended and carries its exit code. errorCode: 0, or the Windows error of the failing step.
 Process RunAsDesktopUser(std::wstring_view commandLine, bool useOwnToken, std::uint32_t& errorCode, bool show,
                          std::wstring_view currentDir, bool wait);
-// The same with the program's own token and without an error code.
+// Starts the program at path under the desktop shell's token: quoted, so that a folder with blanks
+// cannot make the system start another program; shown; in its own folder (ProgramFolder), so that it
+// finds its files by relative path; without waiting. When that token cannot be had, the program is
+// not started at all rather than elevated another way. 0, or the Windows error of the failing step.
+std::uint32_t StartAsDesktopUser(std::wstring_view program);
+// RunAsDesktopUser with the program's own token and without an error code.
 Process RunWithOwnToken(std::wstring_view commandLine, bool show, std::wstring_view currentDir, bool wait);
 // Starts program with the command line "program" "argument" extra (each of the first two quoted,
 // a space after each), in the program's folder, shown; the child inherits our token. Result: the

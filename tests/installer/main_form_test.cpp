@@ -372,6 +372,19 @@ TEST_F(MainFormTest, EarlyEndsAtStartUpSendNoReportAndEndWithTheirExitCode) {
   EXPECT_EQ(sys::fake_processes::Processes().starts.back().application, L"C:\\x\\Orvatte.exe");
   EXPECT_EQ(sys::fake_processes::Processes().starts.back().currentDir, L"C:\\x");
 
+  // A product that does not ask for administrator rights is opened with the desktop user's, as
+  // the install starts it: it lies in a folder the user can change.
+  NewView();
+  SetResource(L"configfile", Config(R"(,"RunAsAdmin":false)"));
+  view_.checkIfInstalledResult = kOpenInstalledResult;
+  Create();
+  EXPECT_EQ(form_->exitCode(), ExitCode::kOpenedInstalled);
+  ASSERT_FALSE(sys::fake_processes::Processes().starts.empty());
+  const auto& opened = sys::fake_processes::Processes().starts.back();
+  EXPECT_EQ(opened.token, sys::fake_processes::Token::DesktopUser);
+  EXPECT_EQ(opened.commandLine, L"\"C:\\x\\Orvatte.exe\"");
+  EXPECT_EQ(opened.currentDir, L"C:\\x");
+
   EXPECT_TRUE(Requests(0).empty()) << "neither preinstall nor install_end";
 }
 
