@@ -279,11 +279,19 @@ std::wstring FullPath(std::wstring_view path) {
   }
   if (length == 0 || length >= full.size()) return given;
   full.resize(length);
-  // An existing path as the file system resolves it: links, junctions and short names followed.
-  const win::FileHandle file(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file) return full;
-  return FinalPathOf(file.Get(), full);
+  // The longest existing part as the file system resolves it (links, junctions and short names
+  // followed), then the rest as written: a junction above a folder yet to be made leads there too.
+  std::wstring existing = full;
+  std::wstring rest;
+  for (;;) {
+    const win::FileHandle file(CreateFileW(existing.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file) return FinalPathOf(file.Get(), existing) + rest;
+    const std::size_t slash = existing.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || slash <= 2) return full;  // down to the drive's root
+    rest.insert(0, existing, slash);
+    existing.resize(slash);
+  }
 }
 
 GuardedFolders ProtectedFolders() {

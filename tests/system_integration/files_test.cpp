@@ -348,6 +348,15 @@ std::wstring KnownFolder(const KNOWNFOLDERID& id) {
 }
 
 // Another user's profile, listed where Windows lists profiles, for as long as the object lives.
+// The short (8.3) name of an existing path, which the file system resolves to its long one.
+std::wstring ShortPath(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  EXPECT_TRUE(length > 0 && length < MAX_PATH);
+  EXPECT_NE(common::UpperCase(buffer), common::UpperCase(path)) << "no short name that differs";
+  return buffer;
+}
+
 class OtherProfile {
  public:
   explicit OtherProfile(const std::wstring& folder) {
@@ -415,6 +424,9 @@ TEST_F(ProtectedFolders, RefusedAndAllowedFolders) {
       {other.Path(), true},
       {other / L"Documents\\Product", true},
       {other / L"AppData\\Local\\Product", true},
+      // Named another way (its short name, as a junction would), with a part that does not exist
+      // yet: the existing part is resolved all the same.
+      {ShortPath(other.Path()) + L"\\New\\Product", true},
       {L"C:\\Data", false},
       {L"C:\\Games\\Product", false},
   };
