@@ -90,4 +90,12 @@ std::uint32_t ZipCrc32(std::uint32_t crc, std::span<const std::uint8_t> data) {
   return static_cast<std::uint32_t>(crc32_z(crc, data.data(), data.size()));
 }
 
+bool ZipCrc32Folds() {
+#ifdef ZIP_CRC_FOLDING
+  return CanFold();
+#else
+  return false;
+#endif
+}
+
 }  // namespace zip

@@ -891,7 +891,7 @@ TEST_F(MainFormTest, WithTheMakersKeyOnlyTheMakersSignatureOfThePackageInstalls)
     EXPECT_EQ(view_.Events(L"report install_fail"), std::vector<std::wstring>{L"report install_fail download_zip_fail 0"});
     EXPECT_EQ(form.exitCode(), ExitCode::kDownloadZipFail);
     EXPECT_FALSE(fs::exists(InstallDir() / "Orvatte.exe"));
-    EXPECT_FALSE(fs::exists(root_ / "tmp" / "brisklens_win.zip")) << "the refused package is not left behind";
+    EXPECT_TRUE(RunFolders().empty()) << "the refused package is not left behind";
   }
 }
 
