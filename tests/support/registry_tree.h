@@ -8,7 +8,8 @@
 
 namespace testing_support {
 
-// Deletes root\path with all its subkeys in the view that viewFlag selects (by default the 32-bit view, the installer's own).
+// Deletes root\path with all its subkeys in the view that viewFlag selects (by default the 32-bit
+// view, the installer's own).
 inline void DeleteKeyTree(sys::RegRoot root, const std::wstring& path, std::uint32_t viewFlag = sys::reg::kWow64_32Key) {
   sys::RegKey key;
   if (sys::RegKey::Open(root, path, sys::reg::kKeyAllAccess | viewFlag, key) != sys::reg::kSuccess) return;

@@ -96,22 +96,30 @@ TEST_F(RegistryStrings, ReadOfAMissingKeyIsEmptyAndLeavesTheKeyCreated) {
   EXPECT_FALSE(KeyExists(RegRoot::LocalMachine, machinePath));
 }
 
-TEST_F(RegistryStrings, MissingValueInAnExistingKeyReadsEmpty) {
-  sys::WriteRegString(RegRoot::CurrentUser, kScratch, L"other", L"x");
-  EXPECT_EQ(sys::ReadRegString(RegRoot::CurrentUser, kScratch, L"source"), L"");
-  EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::CurrentUser, kScratch, L"source"), L"");
-}
-
-TEST_F(RegistryStrings, ExpandableTextIsReturnedUnexpanded) {
-  Put(RegRoot::CurrentUser, kScratch, L"path", reg::kRegExpandSz, reg::StringData(L"%TEMP%\\x;%APPDATA%"));
-  EXPECT_EQ(sys::ReadRegString(RegRoot::CurrentUser, kScratch, L"path"), L"%TEMP%\\x;%APPDATA%");
-  EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::CurrentUser, kScratch, L"path"), L"%TEMP%\\x;%APPDATA%");
-}
-
-TEST_F(RegistryStrings, TextIsCutAtItsFirstNul) {
-  Put(RegRoot::CurrentUser, kScratch, L"multi", reg::kRegSz, {'a', 0, 'b', 0, 0, 0, 'c', 0, 0, 0});
-  EXPECT_EQ(sys::ReadRegString(RegRoot::CurrentUser, kScratch, L"multi"), L"ab");
-  EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::CurrentUser, kScratch, L"multi"), L"ab");
+// What both readers make of the string values they find: a missing value in an existing key is
+// empty, expandable text comes unexpanded, and text ends at its first NUL.
+TEST_F(RegistryStrings, BothReadersReadStringValuesAlike) {
+  const struct {
+    const char* what;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;  // empty: no value of that name, another one in the key
+    std::wstring text;
+  } cases[] = {
+      {"missing value", reg::kRegSz, {}, L""},
+      {"expandable text", reg::kRegExpandSz, reg::StringData(L"%TEMP%\\x;%APPDATA%"), L"%TEMP%\\x;%APPDATA%"},
+      {"text with NULs", reg::kRegSz, {'a', 0, 'b', 0, 0, 0, 'c', 0, 0, 0}, L"ab"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::DeleteKeyTree(RegRoot::CurrentUser, kScratch);
+    if (c.data.empty()) {
+      sys::WriteRegString(RegRoot::CurrentUser, kScratch, L"other", L"x");
+    } else {
+      Put(RegRoot::CurrentUser, kScratch, L"value", c.type, c.data);
+    }
+    EXPECT_EQ(sys::ReadRegString(RegRoot::CurrentUser, kScratch, L"value"), c.text);
+    EXPECT_EQ(sys::ReadRegStringQuiet(RegRoot::CurrentUser, kScratch, L"value"), c.text);
+  }
 }
 
 TEST_F(RegistryStrings, OtherValueTypesRaiseOnlyInTheLoudRead) {
